@@ -1,0 +1,103 @@
+// winsim's shared machinery: one lock over the whole simulated system, the kernel handle table, and the
+// per-thread record. Every area of winsim (kernel, window, message, hid, ...) builds on this.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <algorithm>
+#include <condition_variable>
+#include <iterator>
+#include <string>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace winsim::detail {
+
+// One lock guards all simulated state. Nothing calls out of winsim (window procedures, device models,
+// thread routines) while holding it.
+std::mutex& bigLock();
+using Lock = std::unique_lock<std::mutex>;
+
+// Notified (notify_all) after every change that a waiting thread may be looking for: an event set, a thread
+// ended, a message posted or sent, an I/O completed.
+std::condition_variable& stateChanged();
+
+// A kernel object behind a HANDLE. Objects live as long as a handle or an operation in progress holds them.
+struct KernelObject {
+    virtual ~KernelObject() = default;
+    // Waitable objects answer whether a wait on them would be satisfied now...
+    virtual bool isSignaled() const { return false; }
+    // ...and take the signal when a wait is satisfied by them (auto-reset events reset here).
+    virtual void consumeSignal() {}
+    virtual bool isWaitable() const { return false; }
+    // CloseHandle removed the last handle to this object from the table (bigLock held). Open files use it to
+    // cancel their pending I/O, as closing a file handle does on Windows.
+    virtual void onHandleClosed() {}
+};
+
+struct Event final : KernelObject {
+    bool manualReset = false;
+    bool signaled = false;
+    bool isSignaled() const override { return signaled; }
+    void consumeSignal() override {
+        if (!manualReset) signaled = false;
+    }
+    bool isWaitable() const override { return true; }
+};
+
+// All of the following require bigLock to be held.
+HANDLE insertHandle(std::shared_ptr<KernelObject> object);
+std::shared_ptr<KernelObject> lookupHandle(HANDLE handle);
+template <class T>
+std::shared_ptr<T> lookupHandleAs(HANDLE handle) {
+    return std::dynamic_pointer_cast<T>(lookupHandle(handle));
+}
+// Sets an event object and wakes waiters.
+void signalEvent(Event& event);
+
+// Waits, with bigLock held through `lock`, until the wait on `objects` is satisfied, `wake` answers true, or
+// the time-out passes. Results as WaitForMultipleObjects: WAIT_OBJECT_0 + index, WAIT_TIMEOUT, or
+// WAIT_OBJECT_0 + objects.size() when `wake` fired first.
+DWORD waitLocked(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& objects, bool waitAll,
+                 DWORD milliseconds, const std::function<bool()>& wake);
+
+// The calling thread's simulated identity.
+DWORD currentThreadId();
+DWORD currentProcessId();
+void setCurrentProcessId(DWORD processId);
+
+// The simulated clock, in milliseconds since 1970-01-01 00:00 local time (takes bigLock itself).
+int64_t localMillis();
+
+// Each area registers how to forget its state; winsim::reset runs them all (with bigLock held).
+void addResetHook(std::function<void()> hook);
+struct ResetHook {
+    explicit ResetHook(std::function<void()> hook) { addResetHook(std::move(hook)); }
+};
+
+// The HID device interface class (HidD_GetHidGuid).
+constexpr GUID kHidClassGuid = {0x4d1e55b2, 0xf16f, 0x11cf, {0x88, 0xcb, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+inline bool sameGuid(const GUID& a, const GUID& b) {
+    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
+           std::equal(std::begin(a.Data4), std::end(a.Data4), std::begin(b.Data4));
+}
+
+// Device notifications (devnotify.cpp). The HID bus calls these WITHOUT bigLock held; they send
+// WM_DEVICECHANGE (SendMessageA) to each registered window in turn and return when all have answered.
+// Arrival: DBT_DEVICEARRIVAL with a DEV_BROADCAST_DEVICEINTERFACE_A naming the path, to the interface
+// registrations of the HID class. Removal: DBT_DEVICEREMOVECOMPLETE with a DEV_BROADCAST_DEVICEINTERFACE_A to
+// the same, then with a DEV_BROADCAST_HANDLE to each handle registration whose handle is in `deviceHandles`.
+void broadcastDeviceArrival(const std::string& devicePath);
+void broadcastDeviceRemoval(const std::string& devicePath, const std::vector<HANDLE>& deviceHandles);
+
+// Time-out helpers.
+using Clock = std::chrono::steady_clock;
+inline Clock::time_point deadlineAfter(DWORD milliseconds) {
+    if (milliseconds == INFINITE) return Clock::time_point::max();
+    return Clock::now() + std::chrono::milliseconds(milliseconds);
+}
+
+}  // namespace winsim::detail

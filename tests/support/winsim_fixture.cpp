@@ -1,0 +1,1 @@
+#include "support/winsim_fixture.h"

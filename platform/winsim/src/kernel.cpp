@@ -119,11 +119,19 @@ DWORD waitLocked(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& o
     }
 }
 
-DWORD currentThreadId() { return identity.threadId; }
-DWORD currentProcessId() { return identity.processId; }
-void setCurrentProcessId(DWORD processId) { identity.processId = processId; }
+DWORD currentThreadId() {
+    return identity.threadId;
+}
+DWORD currentProcessId() {
+    return identity.processId;
+}
+void setCurrentProcessId(DWORD processId) {
+    identity.processId = processId;
+}
 
-void addResetHook(std::function<void()> hook) { resetHooks().push_back(std::move(hook)); }
+void addResetHook(std::function<void()> hook) {
+    resetHooks().push_back(std::move(hook));
+}
 
 }  // namespace winsim::detail
 
@@ -151,11 +159,19 @@ size_t openHandleCount() {
 
 extern "C" {
 
-DWORD WINAPI GetLastError(void) { return identity.lastError; }
-void WINAPI SetLastError(DWORD dwErrCode) { identity.lastError = dwErrCode; }
+DWORD WINAPI GetLastError(void) {
+    return identity.lastError;
+}
+void WINAPI SetLastError(DWORD dwErrCode) {
+    identity.lastError = dwErrCode;
+}
 
-DWORD WINAPI GetCurrentThreadId(void) { return currentThreadId(); }
-DWORD WINAPI GetCurrentProcessId(void) { return currentProcessId(); }
+DWORD WINAPI GetCurrentThreadId(void) {
+    return currentThreadId();
+}
+DWORD WINAPI GetCurrentProcessId(void) {
+    return currentProcessId();
+}
 
 DWORD WINAPI GetTickCount(void) {
     using namespace std::chrono;
@@ -214,10 +230,15 @@ static BOOL changeEvent(HANDLE hEvent, bool signaled) {
     return TRUE;
 }
 
-BOOL WINAPI SetEvent(HANDLE hEvent) { return changeEvent(hEvent, true); }
-BOOL WINAPI ResetEvent(HANDLE hEvent) { return changeEvent(hEvent, false); }
+BOOL WINAPI SetEvent(HANDLE hEvent) {
+    return changeEvent(hEvent, true);
+}
+BOOL WINAPI ResetEvent(HANDLE hEvent) {
+    return changeEvent(hEvent, false);
+}
 
-DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll, DWORD dwMilliseconds) {
+DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
+                                    DWORD dwMilliseconds) {
     if (nCount == 0 || nCount > MAXIMUM_WAIT_OBJECTS || lpHandles == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
@@ -247,8 +268,8 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
 }
 
-HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
-                           DWORD dwCreationFlags, LPDWORD lpThreadId) {
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE lpStartAddress,
+                           LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
     if (lpStartAddress == nullptr || dwCreationFlags != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

@@ -1,0 +1,214 @@
+#include "hid_io.h"
+
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <cstring>
+
+namespace vocetta {
+namespace {
+
+constexpr DWORD kMaxInterfaces = 127;
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const {
+        if (handle != INVALID_HANDLE_VALUE && handle != nullptr) CloseHandle(handle);
+    }
+};
+// A kernel handle that is closed when it goes out of scope. INVALID_HANDLE_VALUE and null mean none.
+class ScopedHandle {
+  public:
+    explicit ScopedHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    ~ScopedHandle() { HandleCloser{}(handle_); }
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+
+  private:
+    HANDLE handle_;
+};
+
+class DeviceInfoSet {
+  public:
+    explicit DeviceInfoSet(const GUID& hidGuid)
+        : set_(SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {}
+    DeviceInfoSet(const DeviceInfoSet&) = delete;
+    DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
+    ~DeviceInfoSet() {
+        if (valid()) SetupDiDestroyDeviceInfoList(set_);
+    }
+    bool valid() const { return set_ != INVALID_HANDLE_VALUE && set_ != nullptr; }
+    HDEVINFO get() const { return set_; }
+
+  private:
+    HDEVINFO set_;
+};
+
+class PreparsedData {
+  public:
+    explicit PreparsedData(HANDLE device) {
+        if (!HidD_GetPreparsedData(device, &data_)) data_ = nullptr;
+    }
+    PreparsedData(const PreparsedData&) = delete;
+    PreparsedData& operator=(const PreparsedData&) = delete;
+    ~PreparsedData() {
+        if (data_ != nullptr) HidD_FreePreparsedData(data_);
+    }
+    PHIDP_PREPARSED_DATA get() const { return data_; }
+
+  private:
+    PHIDP_PREPARSED_DATA data_ = nullptr;
+};
+
+struct Candidate {
+    ScopedHandle sync;
+    ScopedHandle overlapped;
+};
+
+// The device path of interface `index`, or an empty string.
+std::string InterfacePath(const GUID& hidGuid, DWORD index) {
+    DeviceInfoSet set(hidGuid);
+    if (!set.valid()) return {};
+    SP_DEVICE_INTERFACE_DATA interfaceData{};
+    interfaceData.cbSize = sizeof(interfaceData);
+    if (!SetupDiEnumDeviceInterfaces(set.get(), nullptr, &hidGuid, index, &interfaceData)) return {};
+    DWORD required = 0;
+    SetupDiGetDeviceInterfaceDetailA(set.get(), &interfaceData, nullptr, 0, &required, nullptr);
+    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return {};
+    std::vector<uint8_t> buffer(required);
+    auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(buffer.data());
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    if (!SetupDiGetDeviceInterfaceDetailA(set.get(), &interfaceData, detail, required, nullptr, nullptr))
+        return {};
+    const size_t room = required - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+    return std::string(detail->DevicePath, strnlen(detail->DevicePath, room));
+}
+
+HANDLE OpenDevicePath(const std::string& path, DWORD flags) {
+    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, flags, nullptr);
+}
+
+// Whether the opened interface is the handset; fills in its report lengths. A handset whose capabilities
+// cannot be read is no use: nothing would say how long its reports are.
+bool IsHandset(HANDLE sync, USHORT vendorId, USHORT productId, HIDP_CAPS& caps) {
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof(attributes);
+    if (!HidD_GetAttributes(sync, &attributes)) return false;
+    if (attributes.VendorID != vendorId || attributes.ProductID != productId) return false;
+    PreparsedData preparsed(sync);
+    if (preparsed.get() == nullptr) return false;
+    return HidP_GetCaps(preparsed.get(), &caps) == HIDP_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+HandsetConnection::~HandsetConnection() {
+    HandleCloser{}(syncHandle);
+    HandleCloser{}(overlappedHandle);
+}
+
+HandsetDevice& Device() {
+    static HandsetDevice device;
+    return device;
+}
+
+bool IsNtFamily() {
+    OSVERSIONINFOA info;
+    std::memset(&info, 0, sizeof(info));
+    info.dwOSVersionInfoSize = sizeof(info);
+    return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+bool FindHandset(USHORT vendorId, USHORT productId) {
+    HandsetDevice& device = Device();
+    GUID hidGuid;
+    HidD_GetHidGuid(&hidGuid);
+    {
+        std::lock_guard<std::mutex> lock(device.mutex);
+        device.vendorId = vendorId;
+        device.productId = productId;
+    }
+    CloseHandset();
+
+    for (DWORD index = 0; index < kMaxInterfaces; ++index) {
+        const std::string path = InterfacePath(hidGuid, index);
+        if (path.empty()) continue;
+        Candidate candidate{ScopedHandle(OpenDevicePath(path, 0)),
+                            ScopedHandle(OpenDevicePath(path, FILE_FLAG_OVERLAPPED))};
+        if (!candidate.sync.valid()) continue;
+        HIDP_CAPS caps{};
+        if (!IsHandset(candidate.sync.get(), vendorId, productId, caps)) continue;
+
+        auto connection = std::make_shared<HandsetConnection>();
+        connection->syncHandle = candidate.sync.release();
+        connection->overlappedHandle = candidate.overlapped.release();
+        connection->inputReportLength = caps.InputReportByteLength;
+        connection->outputReportLength = caps.OutputReportByteLength;
+        connection->input.assign(std::max<size_t>(caps.InputReportByteLength, kInputReportSize), 0);
+        connection->output.assign(std::max<size_t>(caps.OutputReportByteLength, kOutputReportSize), 0);
+        std::lock_guard<std::mutex> lock(device.mutex);
+        device.connection = std::move(connection);
+        device.hookStatus = -1;
+        return true;
+    }
+    return false;
+}
+
+// Forgets the open handset. A reader still inside a read keeps the connection until that read is over.
+void CloseHandset() {
+    std::shared_ptr<HandsetConnection> old;
+    HandsetDevice& device = Device();
+    std::lock_guard<std::mutex> lock(device.mutex);
+    old = std::move(device.connection);
+}
+
+bool WriteOutputReport(HandsetConnection& connection, size_t needed) {
+    if (connection.syncHandle == INVALID_HANDLE_VALUE || connection.outputReportLength < needed) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(connection.syncHandle, connection.output.data(), connection.outputReportLength,
+                              &written, nullptr);
+    return ok && written == connection.outputReportLength;
+}
+
+bool ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD timeoutMs,
+                     std::array<uint8_t, kInputReportSize>& report) {
+    std::lock_guard<std::mutex> lock(connection.readMutex);
+    const DWORD length = connection.inputReportLength;
+    if (connection.overlappedHandle == INVALID_HANDLE_VALUE || length < kKeyReportSize) return false;
+
+    ScopedHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!event.valid()) return false;
+    OVERLAPPED overlapped;
+    std::memset(&overlapped, 0, sizeof(overlapped));
+    overlapped.hEvent = event.get();
+
+    DWORD transferred = 0;
+    bool completed =
+        ReadFile(connection.overlappedHandle, connection.input.data(), length, nullptr, &overlapped);
+    if (!completed && GetLastError() != ERROR_IO_PENDING) return false;
+    if (!completed) {
+        const HANDLE waits[] = {event.get(), stopEvent};
+        const DWORD count = stopEvent != nullptr ? 2 : 1;
+        if (WaitForMultipleObjects(count, waits, FALSE, timeoutMs) != WAIT_OBJECT_0) {
+            // Given up (time-out or stop): cancel it, and wait until the system is done with the
+            // OVERLAPPED, the event and the buffer. A report that arrived just before the cancel still
+            // counts.
+            CancelIo(connection.overlappedHandle);
+        }
+    }
+    completed = GetOverlappedResult(connection.overlappedHandle, &overlapped, &transferred, TRUE);
+    if (!completed || transferred != length) return false;
+    report.fill(0);
+    std::memcpy(report.data(), connection.input.data(), std::min<size_t>(length, report.size()));
+    return true;
+}
+
+}  // namespace vocetta

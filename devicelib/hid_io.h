@@ -1,0 +1,77 @@
+// Finding the handset among the HID interfaces, opening it, and moving its reports.
+#pragma once
+
+#include <windows.h>
+
+#include "report_protocol.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace vocetta {
+
+constexpr USHORT kHandsetVendorId = 1204;
+constexpr USHORT kHandsetProductId = 770;
+constexpr DWORD kReadTimeoutMs = 100;
+
+// One opened handset: its two handles and its two report buffers. The device record and a running reader
+// each hold it, so the handles are closed and the buffers freed only when neither can touch them any more.
+struct HandsetConnection {
+    HandsetConnection() = default;
+    HandsetConnection(const HandsetConnection&) = delete;
+    HandsetConnection& operator=(const HandsetConnection&) = delete;
+    ~HandsetConnection();
+
+    HANDLE syncHandle = INVALID_HANDLE_VALUE;        // writes, and the handle notification
+    HANDLE overlappedHandle = INVALID_HANDLE_VALUE;  // reads
+    // The lengths the handset declares, report id included. The buffers are never shorter than the
+    // protocol's longest report, so a handset that declares less cannot make us read or write past them.
+    USHORT inputReportLength = 0;
+    USHORT outputReportLength = 0;
+    std::mutex readMutex;         // one read at a time: the reader, or an EEPROM exchange reading itself
+    std::vector<uint8_t> input;   // guarded by readMutex
+    std::vector<uint8_t> output;  // guarded by HandsetDevice::mutex
+};
+
+// The library's single device record.
+class HandsetDevice {
+  public:
+    virtual ~HandsetDevice() = default;
+
+    // Guards the display image, the current connection and every output report from building to writing.
+    std::mutex mutex;
+    LcdImage lcdImage;
+    USHORT vendorId = 0;
+    USHORT productId = 0;
+    std::shared_ptr<HandsetConnection> connection;  // null while no handset is open
+    // -1 unknown, 1 on hook, 0 off hook. Reads 0 before a handset was ever opened.
+    std::atomic<int32_t> hookStatus{0};
+
+    std::shared_ptr<HandsetConnection> CurrentConnection() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return connection;
+    }
+};
+
+HandsetDevice& Device();
+
+bool IsNtFamily();
+
+// Searches the HID interfaces 0 to 126 for the first one with these ids that can carry reports, and opens it.
+bool FindHandset(USHORT vendorId, USHORT productId);
+void CloseHandset();
+
+// Writes the connection's output buffer as one report. The caller holds Device().mutex. Answers false
+// when the handset declares an output report too short for `needed` bytes, or the write fails or is short.
+bool WriteOutputReport(HandsetConnection& connection, size_t needed);
+
+// Reads one input report into `report` (kInputReportSize bytes, zero-padded), waiting at most `timeoutMs`
+// and giving up early when `stopEvent` (may be null) is set. Only a read that completes with the full
+// declared length counts. Reads of one connection are serialised.
+bool ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD timeoutMs,
+                     std::array<uint8_t, kInputReportSize>& report);
+
+}  // namespace vocetta

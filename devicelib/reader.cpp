@@ -1,0 +1,122 @@
+#include "reader.h"
+
+#include "handset.h"
+#include "hid_io.h"
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace vocetta {
+namespace {
+
+constexpr DWORD kStopWaitMs = 100;
+constexpr DWORD kPollPauseMs = 10;
+
+// One reader thread. Its stop event is shared with the thread, which holds the record until it returns.
+struct Reader {
+    HANDLE thread = nullptr;
+    DWORD threadId = 0;
+    HANDLE stopEvent = nullptr;
+    ~Reader() {
+        if (thread != nullptr) CloseHandle(thread);
+        if (stopEvent != nullptr) CloseHandle(stopEvent);
+    }
+};
+
+struct ReaderState {
+    std::mutex mutex;
+    std::shared_ptr<Reader> current;
+    std::vector<std::shared_ptr<Reader>> stopping;  // told to stop, not yet seen ending
+};
+
+ReaderState& State() {
+    static ReaderState state;
+    return state;
+}
+
+DWORD WINAPI ReaderMain(LPVOID parameter) {
+    // The thread's own reference: the stop event outlives every handle the stopping side holds.
+    std::shared_ptr<Reader> self(std::move(*static_cast<std::shared_ptr<Reader>*>(parameter)));
+    delete static_cast<std::shared_ptr<Reader>*>(parameter);
+    do {
+        PollOnce(self->stopEvent);
+    } while (WaitForSingleObject(self->stopEvent, kPollPauseMs) == WAIT_TIMEOUT);
+    return 0;
+}
+
+bool HasEnded(const Reader& reader) {
+    return WaitForSingleObject(reader.thread, 0) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
+bool StartReader() {
+    ReaderState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.current) return true;
+    auto reader = std::make_shared<Reader>();
+    reader->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (reader->stopEvent == nullptr) return false;
+    auto* parameter = new std::shared_ptr<Reader>(reader);
+    reader->thread = CreateThread(nullptr, 0, ReaderMain, parameter, 0, &reader->threadId);
+    if (reader->thread == nullptr) {
+        delete parameter;
+        return false;
+    }
+    state.current = std::move(reader);
+    return true;
+}
+
+void StopReader() {
+    ReaderState& state = State();
+    std::shared_ptr<Reader> reader;
+    {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        reader = std::move(state.current);
+    }
+    if (reader) {
+        SetEvent(reader->stopEvent);
+        if (reader->threadId != GetCurrentThreadId()) WaitForSingleObject(reader->thread, kStopWaitMs);
+        if (!HasEnded(*reader)) {
+            std::lock_guard<std::mutex> lock(state.mutex);
+            state.stopping.push_back(std::move(reader));
+        }
+    }
+    CloseHandset();
+}
+
+void WaitForStoppedReaders(DWORD boundMs) {
+    ReaderState& state = State();
+    std::vector<std::shared_ptr<Reader>> stopping;
+    {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        stopping.swap(state.stopping);
+    }
+    const DWORD start = GetTickCount();
+    for (auto& reader : stopping) {
+        if (reader->threadId == GetCurrentThreadId()) continue;
+        for (;;) {
+            const DWORD elapsed = GetTickCount() - start;
+            if (HasEnded(*reader) || elapsed >= boundMs) break;
+            const HANDLE thread = reader->thread;
+            if (MsgWaitForMultipleObjects(1, &thread, FALSE, boundMs - elapsed, QS_SENDMESSAGE) ==
+                WAIT_OBJECT_0 + 1) {
+                MSG msg;
+                PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // serves the messages sent to this thread
+            }
+        }
+    }
+    std::lock_guard<std::mutex> lock(state.mutex);
+    for (auto& reader : stopping) {
+        if (!HasEnded(*reader)) state.stopping.push_back(std::move(reader));
+    }
+}
+
+bool ReaderIsReading() {
+    ReaderState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.current != nullptr && KeyCallbackBound();
+}
+
+}  // namespace vocetta

@@ -1,0 +1,23 @@
+// The reader thread: polls the handset for as long as the handset is open.
+#pragma once
+
+#include <windows.h>
+
+namespace vocetta {
+
+// Starts the reader unless one exists. Answers whether a reader runs.
+bool StartReader();
+
+// Stops the reader and closes the handset. Waits at most 100 ms for the reader to end; a reader that is
+// still busy (inside the key callback) ends on its own and lets go of the handset then. A stop requested
+// on the reader thread itself (from the key callback) does not wait.
+void StopReader();
+
+// Waits until every reader that was told to stop has really ended, serving messages sent to this thread
+// meanwhile, for at most `boundMs`. Never waits for the calling thread itself.
+void WaitForStoppedReaders(DWORD boundMs);
+
+// Whether a reader runs and takes up input reports (it reads only while a key callback is bound).
+bool ReaderIsReading();
+
+}  // namespace vocetta

@@ -1,0 +1,91 @@
+// The bytes the handset and the library exchange, with no platform call: scan codes to key codes, the output
+// reports, and the 32-cell display image with its glyphs and the seven display commands.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace vocetta {
+
+// Byte 1 of every report.
+enum ReportClass : uint8_t {
+    REPORT_CONTROL = 1,  // out: ringer, backlight; in: key and hook
+    REPORT_EEPROM = 2,   // out: write, read request, read end; in: a 16-byte block
+    REPORT_LCD = 3,      // out: the display image
+};
+
+// How long a report must be to carry each thing (byte 0 is the report id).
+constexpr size_t kControlReportSize = 4;        // ringer, backlight: bytes 1 to 3
+constexpr size_t kEepromWriteReportSize = 6;    // bytes 1 to 5
+constexpr size_t kEepromRequestReportSize = 5;  // bytes 1 to 4
+constexpr size_t kEepromEndReportSize = 3;      // bytes 1 and 2
+constexpr size_t kDisplayReportSize = 34;       // bytes 2 to 33 carry the image
+constexpr size_t kKeyReportSize = 4;            // class, scan code, hook switch
+constexpr size_t kEepromAnswerSize = 18;        // bytes 2 to 17 carry the block
+constexpr size_t kEepromBlockSize = 16;
+constexpr size_t kOutputReportSize = kDisplayReportSize;  // the longest report in each direction
+constexpr size_t kInputReportSize = kEepromAnswerSize;
+
+constexpr int KEY_NONE = 255;  // no key; never delivered
+
+// The key code of a scan code (byte 2 of a class-1 input report), or KEY_NONE.
+int KeyCodeForScanCode(uint8_t scanCode);
+
+// Output report builders. Each writes only the bytes its report owns into `report`, which holds at least
+// kOutputReportSize bytes; every other byte keeps what an earlier report left there.
+void BuildRingerReport(uint8_t* report, bool on);
+void BuildBacklightReport(uint8_t* report, bool on);
+void BuildEepromWriteReport(uint8_t* report, uint8_t deviceAddress, uint8_t data);
+void BuildEepromReadRequest(uint8_t* report, uint8_t blockStart);
+void BuildEepromReadEnd(uint8_t* report);
+
+// What GetLocalTime says, as the clock needs it.
+struct ClockReading {
+    int month = 1;    // 1 to 12
+    int day = 1;      // 1 to 31
+    int weekday = 0;  // 0 Sunday to 6 Saturday
+    int hour = 0;     // 0 to 23
+    int minute = 0;
+};
+
+// The handset's display, one byte per cell. Cells 0 to 15 are never written. Cell 16 holds the indicator
+// (bit 0) and the first bar (bit 4); cells 17 to 21 are the upper row of digits, left to right, stored with
+// their nibbles swapped, bit 0 marking Tuesday to Saturday; cells 22 to 31 are the lower row, right to left,
+// bit 4 being each cell's extra segment (Monday, Sunday, two separators, bars 7 down to 2).
+class LcdImage {
+  public:
+    static constexpr int kCells = 32;
+    static constexpr int kIndicatorCell = 16;
+    static constexpr int kUpperFirst = 17, kUpperLast = 21;
+    static constexpr int kLowerFirst = 22, kLowerLast = 31;
+
+    // Runs display command `mode` (0 to 6). Answers false, changing nothing, for any other mode.
+    // `text` may be null (shown as empty). `clock` is read only by mode 4.
+    bool Apply(int mode, bool iconOn, int barLevel, const char* text, bool showClock,
+               const ClockReading& clock);
+
+    void SetCell(int cell, char character);
+    void ClearText();
+
+    // The display report: class byte and the image in bytes 2 to 33 of `report` (kDisplayReportSize bytes).
+    void BuildDisplayReport(uint8_t* report) const;
+
+    uint8_t cell(int index) const { return cells_[static_cast<size_t>(index)]; }
+    const std::array<uint8_t, kCells>& cells() const { return cells_; }
+
+  private:
+    void ShowText(const char* text);
+    void ShowTimeText(const char* text);
+    void ShowClock(const ClockReading& clock);
+    void SetBarLevel(int level);
+    void SetTwoDigits(int tensCell, int unitsCell, int value);
+
+    std::array<uint8_t, kCells> cells_{};
+};
+
+// The segment byte of a character: bit 7 top, 6 upper right, 5 lower right, 0 bottom, 1 lower left,
+// 3 upper left, 2 middle. Characters outside the table are their own segment byte.
+uint8_t GlyphFor(char character);
+
+}  // namespace vocetta

@@ -1,0 +1,72 @@
+// The handset device library's exported interface: what VOCETTA.DLL offers its caller.
+// All 14 functions are plain C names with the cdecl convention; the two callbacks are stdcall.
+#pragma once
+
+#include <windows.h>
+
+extern "C" {
+
+// Key codes handed to the key callback.
+enum UsbPhoneKeyCode : int {
+    KEY_0 = 0,  // digits 0 to 9 are their own codes
+    KEY_9 = 9,
+    KEY_STAR = 20,
+    KEY_HASH = 21,
+    KEY_NO = 30,
+    KEY_UP = 40,
+    KEY_YES = 50,
+    KEY_DOWN = 60,
+    KEY_ON_HOOK = 70,
+    KEY_OFF_HOOK = 80,
+    KEY_MUTE = 100,
+    KEY_CLEAR = 110,
+};
+
+// Codes kept by the library and returned (and cleared) by USBPhone_GetLastError.
+enum UsbPhoneError : int {
+    USBPHONE_ERR_NONE = 0,
+    USBPHONE_ERR_RANGE = 1,        // EEPROM address plus length beyond 255
+    USBPHONE_ERR_UNSUPPORTED = 2,  // the handset has no such function
+    USBPHONE_ERR_NO_DEVICE = 4,    // no handset found at USBPhone_Open
+};
+
+// USBPhone_DisplayLCD modes.
+enum UsbPhoneLcdMode : int {
+    LCD_CLEAR_ALL = 0,
+    LCD_INDICATOR = 1,
+    LCD_BAR_LEVEL = 2,
+    LCD_TEXT = 3,
+    LCD_CLOCK = 4,
+    LCD_ALL_ON = 5,
+    LCD_TIME_TEXT = 6,
+};
+
+typedef void(CALLBACK* KeyEventCallback)(int keyCode);
+typedef void(CALLBACK* PlugCallback)(int present, int reserved);
+
+int __cdecl USBPhone_Open(HWND window);
+int __cdecl USBPhone_Bind(KeyEventCallback onKey, PlugCallback onPlug);
+int __cdecl USBPhone_Ring(int on);
+int __cdecl USBPhone_Light(int on);
+// iconOn and showClock travel in a 32-bit slot each; only their low byte counts.
+int __cdecl USBPhone_DisplayLCD(int mode, int iconOn, int barLevel, const char* text, int showClock);
+int __cdecl USBPhone_Close(void);
+int __cdecl USBPhone_WriteEEPROM(int address, int length, const BYTE* data);
+int __cdecl USBPhone_ReadEEPROM(int address, int length, BYTE* out);
+int __cdecl USBPhone_GetDeviceCapacity(int index);
+int __cdecl USBPhone_SetRingTone(void);
+int __cdecl USBPhone_SwitchPSTN(void);
+int __cdecl USBPhone_GetLibVer(void);
+int __cdecl USBPhone_GetLastError(void);
+int __cdecl USBPhone_GetHookStatus(void);
+
+}  // extern "C"
+
+// Pointer types of the exports, for callers that resolve them by name at run time.
+typedef int(__cdecl* USBPhone_OpenFn)(HWND);
+typedef int(__cdecl* USBPhone_BindFn)(KeyEventCallback, PlugCallback);
+typedef int(__cdecl* USBPhone_IntFn)(int);
+typedef int(__cdecl* USBPhone_DisplayLCDFn)(int, int, int, const char*, int);
+typedef int(__cdecl* USBPhone_VoidFn)(void);
+typedef int(__cdecl* USBPhone_EepromWriteFn)(int, int, const BYTE*);
+typedef int(__cdecl* USBPhone_EepromReadFn)(int, int, BYTE*);

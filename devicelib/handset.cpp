@@ -36,8 +36,10 @@ EepromMailbox& Mailbox() {
     return mailbox;
 }
 
-// Offers a class-2 report to a waiting exchange. Answers whether one took it.
-bool HandOverEepromAnswer(const std::array<uint8_t, kInputReportSize>& report) {
+// Offers a class-2 report to a waiting exchange. Answers whether one took it. A report too short to carry
+// a whole block is no answer.
+bool HandOverEepromAnswer(const std::array<uint8_t, kInputReportSize>& report, size_t length) {
+    if (length < kEepromAnswerSize) return false;
     EepromMailbox& mailbox = Mailbox();
     std::lock_guard<std::mutex> lock(mailbox.mutex);
     if (!mailbox.waiting || mailbox.filled) return false;
@@ -73,9 +75,10 @@ int NextCode(HANDLE stopEvent) {
     }
     auto connection = device.CurrentConnection();
     std::array<uint8_t, kInputReportSize> report{};
-    if (!connection || !ReadInputReport(*connection, stopEvent, kReadTimeoutMs, report)) return KEY_NONE;
+    const size_t length = connection ? ReadInputReport(*connection, stopEvent, kReadTimeoutMs, report) : 0;
+    if (length == 0) return KEY_NONE;
     if (report[1] == REPORT_EEPROM) {
-        HandOverEepromAnswer(report);
+        HandOverEepromAnswer(report, length);
         return KEY_NONE;
     }
     if (report[1] != REPORT_CONTROL) return KEY_NONE;
@@ -150,9 +153,9 @@ bool ReadEepromBlock(uint8_t blockStart, uint8_t* destination) {
         }
         std::array<uint8_t, kInputReportSize> report{};
         auto connection = Device().CurrentConnection();
-        if (!answered && connection && ReadInputReport(*connection, nullptr, kReadTimeoutMs, report) &&
-            report[1] == REPORT_EEPROM) {
-            answered = HandOverEepromAnswer(report);
+        if (!answered && connection) {
+            const size_t length = ReadInputReport(*connection, nullptr, kReadTimeoutMs, report);
+            answered = length > 0 && report[1] == REPORT_EEPROM && HandOverEepromAnswer(report, length);
         }
     }
     if (answered) {

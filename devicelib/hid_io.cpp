@@ -178,14 +178,14 @@ bool WriteOutputReport(HandsetConnection& connection, size_t needed) {
     return ok && written == connection.outputReportLength;
 }
 
-bool ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD timeoutMs,
-                     std::array<uint8_t, kInputReportSize>& report) {
+size_t ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD timeoutMs,
+                       std::array<uint8_t, kInputReportSize>& report) {
     std::lock_guard<std::mutex> lock(connection.readMutex);
     const DWORD length = connection.inputReportLength;
-    if (connection.overlappedHandle == INVALID_HANDLE_VALUE || length < kKeyReportSize) return false;
+    if (connection.overlappedHandle == INVALID_HANDLE_VALUE || length < kKeyReportSize) return 0;
 
     ScopedHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!event.valid()) return false;
+    if (!event.valid()) return 0;
     OVERLAPPED overlapped;
     std::memset(&overlapped, 0, sizeof(overlapped));
     overlapped.hEvent = event.get();
@@ -193,7 +193,7 @@ bool ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD time
     DWORD transferred = 0;
     bool completed =
         ReadFile(connection.overlappedHandle, connection.input.data(), length, nullptr, &overlapped);
-    if (!completed && GetLastError() != ERROR_IO_PENDING) return false;
+    if (!completed && GetLastError() != ERROR_IO_PENDING) return 0;
     if (!completed) {
         const HANDLE waits[] = {event.get(), stopEvent};
         const DWORD count = stopEvent != nullptr ? 2 : 1;
@@ -205,10 +205,11 @@ bool ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD time
         }
     }
     completed = GetOverlappedResult(connection.overlappedHandle, &overlapped, &transferred, TRUE);
-    if (!completed || transferred != length) return false;
+    if (!completed || transferred != length) return 0;
     report.fill(0);
-    std::memcpy(report.data(), connection.input.data(), std::min<size_t>(length, report.size()));
-    return true;
+    const size_t kept = std::min<size_t>(length, report.size());
+    std::memcpy(report.data(), connection.input.data(), kept);
+    return kept;
 }
 
 }  // namespace vocetta

@@ -68,10 +68,11 @@ void CloseHandset();
 // when the handset declares an output report too short for `needed` bytes, or the write fails or is short.
 bool WriteOutputReport(HandsetConnection& connection, size_t needed);
 
-// Reads one input report into `report` (kInputReportSize bytes, zero-padded), waiting at most `timeoutMs`
-// and giving up early when `stopEvent` (may be null) is set. Only a read that completes with the full
-// declared length counts. Reads of one connection are serialised.
-bool ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD timeoutMs,
-                     std::array<uint8_t, kInputReportSize>& report);
+// Reads one input report into `report` (zero-padded past what the handset sends), waiting at most
+// `timeoutMs` and giving up early when `stopEvent` (may be null) is set. Answers the report's length, or 0
+// when none came: only a read that completes with the full declared length counts. Reads of one connection
+// are serialised.
+size_t ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD timeoutMs,
+                       std::array<uint8_t, kInputReportSize>& report);
 
 }  // namespace vocetta

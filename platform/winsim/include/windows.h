@@ -83,10 +83,11 @@ typedef INT_PTR(WINAPI* FARPROC)();
 
 #define TRUE 1
 #define FALSE 0
-#define CONTAINING_RECORD(address, type, field) ((type*)((char*)(address) - offsetof(type, field)))
+#define CONTAINING_RECORD(address, type, field) ((type*)((char*)(address)-offsetof(type, field)))
 #define ANYSIZE_ARRAY 1
-#define MAKELONG(a, b) ((LONG)(((WORD)((DWORD_PTR)(a) & 0xffff)) | ((DWORD)((WORD)((DWORD_PTR)(b) & 0xffff))) << 16))
-#define LOWORD(l) ((WORD)((DWORD_PTR)(l) & 0xffff))
+#define MAKELONG(a, b) \
+    ((LONG)(((WORD)((DWORD_PTR)(a)&0xffff)) | ((DWORD)((WORD)((DWORD_PTR)(b)&0xffff))) << 16))
+#define LOWORD(l) ((WORD)((DWORD_PTR)(l)&0xffff))
 #define HIWORD(l) ((WORD)((DWORD_PTR)(l) >> 16))
 
 typedef struct _GUID {
@@ -269,11 +270,29 @@ typedef struct tagCREATESTRUCTA {
     DWORD dwExStyle;
 } CREATESTRUCTA, *LPCREATESTRUCTA;
 
+typedef struct tagCOPYDATASTRUCT {
+    ULONG_PTR dwData;
+    DWORD cbData;
+    PVOID lpData;
+} COPYDATASTRUCT, *PCOPYDATASTRUCT;
+
+// Results of the window and message calls.
+#define ERROR_MESSAGE_SYNC_ONLY 1159L
+#define ERROR_TLW_WITH_WSCHILD 1406L
+#define ERROR_WINDOW_OF_OTHER_THREAD 1408L
+#define ERROR_CLASS_DOES_NOT_EXIST 1411L
+#define ERROR_CLASS_HAS_WINDOWS 1412L
+#define ERROR_INVALID_INDEX 1413L
+#define ERROR_INVALID_THREAD_ID 1444L
+
+#define MAKEINTATOM(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
+#define WM_GETTEXTLENGTH 0x000E
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_COPYDATA 0x004A
@@ -282,6 +301,8 @@ typedef struct tagCREATESTRUCTA {
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
@@ -317,6 +338,8 @@ typedef struct tagCREATESTRUCTA {
 #define GWLP_WNDPROC (-4)
 #define GWLP_HINSTANCE (-6)
 #define GWLP_USERDATA (-21)
+#define GWLP_HWNDPARENT (-8)
+#define GWLP_ID (-12)
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
 #if UINTPTR_MAX == 0xFFFFFFFFu
@@ -342,6 +365,7 @@ typedef struct tagCREATESTRUCTA {
 #define SW_RESTORE 9
 
 #define DEVICE_NOTIFY_WINDOW_HANDLE 0x00000000
+#define DEVICE_NOTIFY_ALL_INTERFACE_CLASSES 0x00000004
 
 #ifdef __cplusplus
 extern "C" {
@@ -356,7 +380,8 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManual
 BOOL WINAPI SetEvent(HANDLE hEvent);
 BOOL WINAPI ResetEvent(HANDLE hEvent);
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
-DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll, DWORD dwMilliseconds);
+DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
+                                    DWORD dwMilliseconds);
 void WINAPI Sleep(DWORD dwMilliseconds);
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
                            LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter, DWORD dwCreationFlags,
@@ -393,9 +418,9 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
                             int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam);
-#define CreateWindowA(lpClassName, lpWindowName, dwStyle, x, y, nWidth, nHeight, hWndParent, hMenu, hInstance, \
-                      lpParam)                                                                                \
-    CreateWindowExA(0L, lpClassName, lpWindowName, dwStyle, x, y, nWidth, nHeight, hWndParent, hMenu,         \
+#define CreateWindowA(lpClassName, lpWindowName, dwStyle, x, y, nWidth, nHeight, hWndParent, hMenu,   \
+                      hInstance, lpParam)                                                             \
+    CreateWindowExA(0L, lpClassName, lpWindowName, dwStyle, x, y, nWidth, nHeight, hWndParent, hMenu, \
                     hInstance, lpParam)
 BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI IsWindow(HWND hWnd);
@@ -423,8 +448,8 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
 void WINAPI PostQuitMessage(int nExitCode);
 BOOL WINAPI InSendMessage(void);
-DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll, DWORD dwMilliseconds,
-                                       DWORD dwWakeMask);
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll,
+                                       DWORD dwMilliseconds, DWORD dwWakeMask);
 UINT WINAPI RegisterWindowMessageA(LPCSTR lpString);
 
 HDEVNOTIFY WINAPI RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID NotificationFilter, DWORD Flags);

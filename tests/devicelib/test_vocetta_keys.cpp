@@ -1,0 +1,143 @@
+// Keys and the hook switch, from the handset's reports to the key callback.
+#include "vocetta_fixture.h"
+
+#include <thread>
+
+using namespace std::chrono_literals;
+using testsupport::KeyLog;
+using Codes = std::vector<int>;
+
+namespace {
+
+sim::HandsetConfig NoRepeat() {
+    sim::HandsetConfig config;
+    config.repeatInterval = 0ms;
+    return config;
+}
+
+sim::Handset::Report KeyReport(uint8_t scan, uint8_t hook) {
+    sim::Handset::Report report(18, 0);
+    report[1] = 1;
+    report[2] = scan;
+    report[3] = hook;
+    return report;
+}
+
+}  // namespace
+
+TEST_F(VocettaTest, AHeldKeyIsOneCallbackAndEachNewPressIsAnother) {
+    sim::Handset& handset = AddHandset();  // repeats a held key every 40 ms
+    ASSERT_EQ(OpenOnWindow(), 0);
+
+    handset.press(sim::Key::Digit5);
+    ASSERT_TRUE(KeyLog().WaitFor(1));
+    std::this_thread::sleep_for(300ms);  // several repeats of the same report
+    EXPECT_EQ(KeyLog().Codes(), (Codes{5}));
+    EXPECT_GT(handset.sentCount(), 3u);
+
+    handset.release();
+    std::this_thread::sleep_for(60ms);
+    handset.press(sim::Key::Digit5);
+    ASSERT_TRUE(KeyLog().WaitFor(2));
+    handset.press(sim::Key::Star);  // another key while one is held
+    ASSERT_TRUE(KeyLog().WaitFor(3));
+    EXPECT_EQ(KeyLog().Codes(), (Codes{5, 5, 20}));
+    for (const auto& event : KeyLog().Events()) EXPECT_NE(event.threadId, window->threadId());
+}
+
+TEST_F(VocettaTest, TheSameKeyAfterAQuietReadIsANewPress) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+    handset.press(sim::Key::Digit7);
+    ASSERT_TRUE(KeyLog().WaitFor(1));
+    std::this_thread::sleep_for(150ms);  // a read with no report re-arms the filter
+    handset.press(sim::Key::Digit7);
+    ASSERT_TRUE(KeyLog().WaitFor(2));
+    EXPECT_EQ(KeyLog().Codes(), (Codes{7, 7}));
+}
+
+TEST_F(VocettaTest, LiftingTheHandsetWhileAKeyIsHeldGivesTheKeyThenTheHook) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+    EXPECT_EQ(lib().GetHookStatus(), -1);
+
+    handset.sendInputReport(KeyReport(7, 1));  // YES held, off hook
+    ASSERT_TRUE(KeyLog().WaitFor(2));
+    EXPECT_EQ(KeyLog().Codes(), (Codes{50, 80}));
+    EXPECT_EQ(lib().GetHookStatus(), 0);
+
+    handset.sendInputReport(KeyReport(0, 0));  // released and put down
+    ASSERT_TRUE(KeyLog().WaitFor(3));
+    EXPECT_EQ(KeyLog().Codes(), (Codes{50, 80, 70}));
+    EXPECT_EQ(lib().GetHookStatus(), 1);
+
+    // The stand-in's own hook switch: lifting reports the held scan code with the new hook byte.
+    handset.setOffHook(true);
+    ASSERT_TRUE(KeyLog().WaitFor(4));
+    EXPECT_EQ(KeyLog().Codes().back(), 80);
+}
+
+TEST_F(VocettaTest, ARestingHandsetAtOpenGivesNoHookCode) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+    handset.sendInputReport(KeyReport(0, 0));
+    handset.press(sim::Key::Digit1);
+    ASSERT_TRUE(KeyLog().WaitFor(1));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(KeyLog().Codes(), (Codes{1}));
+    EXPECT_EQ(lib().GetHookStatus(), 1);
+}
+
+TEST_F(VocettaTest, UnwiredScanCodesAndOtherReportClassesGiveNoCallback) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+    for (int scan : {6, 12, 17, 18, 0, 23, 200}) {
+        handset.pressScanCode(static_cast<uint8_t>(scan));
+        handset.release();
+    }
+    sim::Handset::Report eeprom(18, 0x33);
+    eeprom[0] = 0;
+    eeprom[1] = 2;  // an EEPROM block nobody asked for
+    handset.sendInputReport(eeprom);
+    handset.sendInputReport(sim::Handset::Report{0, 7, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    handset.press(sim::Key::Hash);  // the reader is still there
+    ASSERT_TRUE(KeyLog().WaitFor(1));
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(KeyLog().Codes(), (Codes{21}));
+}
+
+TEST_F(VocettaTest, ShortOrFailedReadsAreNoReports) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+    handset.press(sim::Key::Digit1);
+    ASSERT_TRUE(KeyLog().WaitFor(1));
+    handset.release();
+    std::this_thread::sleep_for(50ms);
+
+    // A failed read must not replay the last report (key 1) from the buffer.
+    handset.failNextRead();
+    std::this_thread::sleep_for(150ms);
+    // Reports shorter than the handset declares are not taken, even when they look like a key.
+    handset.sendInputReport(sim::Handset::Report{0, 1, 9, 0});
+    handset.shortenInputReports(10);
+    handset.press(sim::Key::Digit2);
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(KeyLog().Codes(), (Codes{1}));
+
+    handset.shortenInputReports(0);
+    handset.press(sim::Key::Digit3);
+    ASSERT_TRUE(KeyLog().WaitFor(2));
+    EXPECT_EQ(KeyLog().Codes(), (Codes{1, 3}));
+}
+
+TEST_F(VocettaTest, NoReportIsReadWithoutAKeyCallback) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(/*bind=*/false), 0);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(winsim::hidPendingReadCount(handset.busId()), 0u);
+
+    handset.press(sim::Key::Digit4);  // waits in the handle's queue
+    lib().Bind(&testsupport::RecordKey, nullptr);
+    ASSERT_TRUE(KeyLog().WaitFor(1));
+    EXPECT_EQ(KeyLog().Codes(), (Codes{4}));
+}

@@ -1,0 +1,344 @@
+// Report I/O on HID device handles: overlapped and blocking reads, per-handle queues, cancellation,
+// removal, and writes through the device model.
+#include "support/winsim_fixture.h"
+
+#include <windows.h>
+#include <hidsdi.h>
+#include <winsim/control.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Report = std::vector<uint8_t>;
+constexpr USHORT kInputLength = 8;
+constexpr USHORT kOutputLength = 6;
+const DWORD kPending = 0x103;  // OVERLAPPED.Internal while the I/O runs
+
+// A device that records what it is sent and answers as told.
+struct ScriptedDevice final : winsim::HidDeviceModel {
+    std::mutex mutex;
+    std::vector<Report> received;
+    winsim::HidWriteOutcome outcome{true, kOutputLength, ERROR_SUCCESS};
+    winsim::HidDeviceId id = -1;
+    bool echo = false;  // answer each output report with an input report, from inside the write
+
+    winsim::HidWriteOutcome onOutputReport(const uint8_t* report, size_t length) override {
+        winsim::HidWriteOutcome result;
+        {
+            std::lock_guard lock(mutex);
+            received.emplace_back(report, report + length);
+            result = outcome;
+        }
+        if (echo) winsim::hidInputReport(id, Report(report, report + length));
+        return result;
+    }
+    void onPlugged(winsim::HidDeviceId busId) override { id = busId; }
+};
+
+Report report(uint8_t tag, size_t length = kInputLength) {
+    Report r(length, 0);
+    r[1] = tag;
+    return r;
+}
+
+class HidIo : public WinsimTest {
+  protected:
+    void SetUp() override {
+        WinsimTest::SetUp();
+        desc.path = "\\\\?\\hid#vid_04b4&pid_0302#test";
+        desc.vendorId = 1204;
+        desc.productId = 770;
+        desc.inputReportLength = kInputLength;
+        desc.outputReportLength = kOutputLength;
+    }
+
+    winsim::HidDeviceId plug(std::shared_ptr<winsim::HidDeviceModel> model = nullptr) {
+        return winsim::hidPlug(desc, std::move(model));
+    }
+
+    HANDLE open(DWORD flags) {
+        HANDLE h = CreateFileA(desc.path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE);
+        return h;
+    }
+
+    // An overlapped read with its own manual-reset event and buffer.
+    struct Read {
+        OVERLAPPED ov{};
+        uint8_t buffer[kInputLength] = {};
+        Read() { ov.hEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr); }  // set: the read must reset it
+        ~Read() { CloseHandle(ov.hEvent); }
+        BOOL issue(HANDLE h) { return ReadFile(h, buffer, sizeof(buffer), nullptr, &ov); }
+        bool signalled() { return WaitForSingleObject(ov.hEvent, 0) == WAIT_OBJECT_0; }
+        bool waitSignalled() { return WaitForSingleObject(ov.hEvent, 2000) == WAIT_OBJECT_0; }
+    };
+
+    winsim::HidDeviceDesc desc;
+};
+
+TEST_F(HidIo, OverlappedReadPendsUntilAReportArrives) {
+    const auto id = plug();
+    HANDLE h = open(FILE_FLAG_OVERLAPPED);
+    Read read;
+    EXPECT_FALSE(read.issue(h));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    EXPECT_FALSE(read.signalled());  // reset when the read was issued
+    EXPECT_EQ(winsim::hidPendingReadCount(id), 1u);
+    DWORD n = 99;
+    EXPECT_FALSE(GetOverlappedResult(h, &read.ov, &n, FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+
+    winsim::hidInputReport(id, report(7));
+    EXPECT_TRUE(read.signalled());
+    EXPECT_EQ(read.buffer[1], 7);
+    EXPECT_EQ(read.ov.Internal, 0u);
+    EXPECT_EQ(read.ov.InternalHigh, kInputLength);
+    ASSERT_TRUE(GetOverlappedResult(h, &read.ov, &n, FALSE));
+    EXPECT_EQ(n, kInputLength);
+    EXPECT_EQ(winsim::hidPendingReadCount(id), 0u);
+    CloseHandle(h);
+}
+
+TEST_F(HidIo, EachHandleQueuesReportsAndDropsTheOldestWhenFull) {
+    desc.inputQueueLength = 3;
+    const auto id = plug();
+    HANDLE a = open(FILE_FLAG_OVERLAPPED);
+    HANDLE b = open(FILE_FLAG_OVERLAPPED);
+    Read early;
+    EXPECT_FALSE(early.issue(b));  // b has a read waiting, a has none
+    for (uint8_t tag = 1; tag <= 5; ++tag) winsim::hidInputReport(id, report(tag));
+
+    // a kept the newest three; each queued report completes a read at once.
+    for (int expected : {3, 4, 5}) {
+        Read read;
+        ASSERT_TRUE(read.issue(a));
+        EXPECT_TRUE(read.signalled());
+        EXPECT_EQ(read.buffer[1], expected);
+    }
+    Read none;
+    EXPECT_FALSE(none.issue(a));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+
+    // b's waiting read took the first report; reports 2 to 5 queued (2 dropped when 5 came).
+    EXPECT_EQ(early.buffer[1], 1);
+    Read next;
+    ASSERT_TRUE(next.issue(b));
+    EXPECT_EQ(next.buffer[1], 3);
+    CloseHandle(a);
+    CloseHandle(b);
+}
+
+TEST_F(HidIo, ReadsPassShortReportsAndFailuresOnInOrder) {
+    const auto id = plug();
+    HANDLE h = open(FILE_FLAG_OVERLAPPED);
+    uint8_t small[kInputLength - 1];
+    Read read;
+    EXPECT_FALSE(ReadFile(h, small, sizeof(small), nullptr, &read.ov));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+
+    // A pending read completed by a failure.
+    EXPECT_FALSE(read.issue(h));
+    winsim::hidInputFailure(id, ERROR_GEN_FAILURE);
+    ASSERT_TRUE(read.signalled());
+    DWORD n = 0;
+    EXPECT_FALSE(GetOverlappedResult(h, &read.ov, &n, TRUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+
+    // Queued: a short report, a failure, a report; each read takes the next.
+    winsim::hidInputReport(id, report(4, 3));
+    winsim::hidInputFailure(id, ERROR_INVALID_DATA);
+    winsim::hidInputReport(id, report(5));
+    Read shortRead;
+    ASSERT_TRUE(shortRead.issue(h));
+    ASSERT_TRUE(GetOverlappedResult(h, &shortRead.ov, &n, FALSE));
+    EXPECT_EQ(n, 3u);
+    Read failed;
+    EXPECT_FALSE(failed.issue(h));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+    Read after;
+    EXPECT_TRUE(after.issue(h));
+    EXPECT_EQ(after.buffer[1], 5);
+    CloseHandle(h);
+}
+
+TEST_F(HidIo, CancelIoCancelsOnlyTheCallersReadsAndTheyCompleteLater) {
+    winsim::hidSetCancelDelay(200);
+    const auto id = plug();
+    HANDLE h = open(FILE_FLAG_OVERLAPPED);
+    Read mine;
+    Read theirs;
+    std::thread other([&] { EXPECT_FALSE(theirs.issue(h)); });
+    other.join();
+    EXPECT_FALSE(mine.issue(h));
+    ASSERT_EQ(winsim::hidPendingReadCount(id), 2u);
+
+    ASSERT_TRUE(CancelIo(h));
+    // The OVERLAPPED is still the system's: not completed, not signalled, still counted.
+    EXPECT_EQ(mine.ov.Internal, kPending);
+    EXPECT_FALSE(mine.signalled());
+    EXPECT_EQ(winsim::hidPendingReadCount(id), 2u);
+    // A report now goes to the other thread's read, not to the cancelled one.
+    winsim::hidInputReport(id, report(9));
+    EXPECT_TRUE(theirs.signalled());
+    EXPECT_EQ(theirs.buffer[1], 9);
+    EXPECT_EQ(mine.buffer[1], 0);
+
+    DWORD n = 0;
+    EXPECT_FALSE(GetOverlappedResult(h, &mine.ov, &n, TRUE));  // waits for the cancellation to complete
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_TRUE(mine.signalled());
+    EXPECT_EQ(winsim::hidPendingReadCount(id), 0u);
+    CloseHandle(h);
+}
+
+TEST_F(HidIo, GetOverlappedResultWaitsForTheReadNotForTheEvent) {
+    const auto id = plug();
+    HANDLE h = open(FILE_FLAG_OVERLAPPED);
+    Read read;
+    EXPECT_FALSE(read.issue(h));
+    SetEvent(read.ov.hEvent);  // someone else sets the event: the read has still not completed
+    DWORD n = 0;
+    EXPECT_FALSE(GetOverlappedResult(h, &read.ov, &n, FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+
+    std::thread device([&] {
+        Sleep(20);
+        winsim::hidInputReport(id, report(3));
+    });
+    EXPECT_TRUE(GetOverlappedResult(h, &read.ov, &n, TRUE));
+    EXPECT_EQ(n, kInputLength);
+    EXPECT_EQ(read.buffer[1], 3);
+    device.join();
+    CloseHandle(h);
+}
+
+TEST_F(HidIo, ClosingTheHandleCancelsItsReadsAfterwards) {
+    winsim::hidSetCancelDelay(100);
+    const auto id = plug();
+    HANDLE h = open(FILE_FLAG_OVERLAPPED);
+    HANDLE other = open(FILE_FLAG_OVERLAPPED);
+    Read read;
+    EXPECT_FALSE(read.issue(h));
+    ASSERT_TRUE(CloseHandle(h));
+    EXPECT_EQ(winsim::hidOpenHandleCount(id), 1u);
+    EXPECT_EQ(read.ov.Internal, kPending);
+    ASSERT_TRUE(read.waitSignalled());
+    DWORD n = 0;
+    EXPECT_FALSE(GetOverlappedResult(h, &read.ov, &n, FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_EQ(winsim::hidPendingReadCount(id), 0u);
+
+    EXPECT_FALSE(ReadFile(h, read.buffer, sizeof(read.buffer), nullptr, &read.ov));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    CloseHandle(other);
+}
+
+TEST_F(HidIo, RemovalFailsPendingAndLaterIo) {
+    const auto id = plug();
+    HANDLE async = open(FILE_FLAG_OVERLAPPED);
+    HANDLE sync = open(0);
+    Read read;
+    EXPECT_FALSE(read.issue(async));
+    winsim::hidUnplug(id);
+
+    EXPECT_TRUE(read.signalled());
+    DWORD n = 0;
+    EXPECT_FALSE(GetOverlappedResult(async, &read.ov, &n, FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_FALSE(read.issue(async));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+    uint8_t out[kOutputLength] = {};
+    EXPECT_FALSE(WriteFile(sync, out, sizeof(out), &n, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+    HIDD_ATTRIBUTES attributes{};
+    EXPECT_FALSE(HidD_GetAttributes(sync, &attributes));
+
+    // The handles stay open until the program closes them.
+    EXPECT_EQ(winsim::hidOpenHandleCount(id), 2u);
+    CloseHandle(async);
+    CloseHandle(sync);
+    EXPECT_EQ(winsim::hidOpenHandleCount(id), 0u);
+}
+
+TEST_F(HidIo, BlockingReadWaitsForAReportOrRemoval) {
+    const auto id = plug();
+    HANDLE h = open(0);
+    uint8_t buffer[kInputLength] = {};
+    DWORD n = 0;
+    std::thread device([&] {
+        while (winsim::hidPendingReadCount(id) == 0) Sleep(1);
+        winsim::hidInputReport(id, report(6));
+    });
+    ASSERT_TRUE(ReadFile(h, buffer, sizeof(buffer), &n, nullptr));
+    device.join();
+    EXPECT_EQ(n, kInputLength);
+    EXPECT_EQ(buffer[1], 6);
+
+    std::thread remover([&] {
+        while (winsim::hidPendingReadCount(id) == 0) Sleep(1);
+        winsim::hidUnplug(id);
+    });
+    EXPECT_FALSE(ReadFile(h, buffer, sizeof(buffer), &n, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+    remover.join();
+    CloseHandle(h);
+}
+
+TEST_F(HidIo, WritesNeedTheWholeReportAndTheDeviceDecidesOutsideWinsimsLock) {
+    auto model = std::make_shared<ScriptedDevice>();
+    model->echo = true;  // would deadlock if the model were called with winsim locked
+    const auto id = plug(model);
+    ASSERT_EQ(model->id, id);
+    HANDLE sync = open(0);
+    HANDLE async = open(FILE_FLAG_OVERLAPPED);
+    Read read;
+    EXPECT_FALSE(read.issue(async));
+
+    uint8_t out[kOutputLength] = {0, 42};
+    DWORD n = 99;
+    EXPECT_FALSE(WriteFile(sync, out, kOutputLength - 1, &n, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+    EXPECT_TRUE(model->received.empty());
+
+    // An overlapped write has completed when WriteFile returns.
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(WriteFile(async, out, sizeof(out), &n, &ov));
+    EXPECT_EQ(WaitForSingleObject(ov.hEvent, 0), WAIT_OBJECT_0);
+    ASSERT_TRUE(GetOverlappedResult(async, &ov, &n, FALSE));
+    EXPECT_EQ(n, kOutputLength);
+    EXPECT_EQ(model->received.at(0), Report(out, out + kOutputLength));
+    EXPECT_EQ(read.buffer[1], 42);  // the echo
+    CloseHandle(ov.hEvent);
+
+    model->outcome = {true, 2, ERROR_SUCCESS};  // short
+    ASSERT_TRUE(WriteFile(sync, out, kOutputLength, &n, nullptr));
+    EXPECT_EQ(n, 2u);
+    model->outcome = {false, 0, ERROR_GEN_FAILURE};
+    EXPECT_FALSE(WriteFile(sync, out, kOutputLength, &n, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+    CloseHandle(sync);
+    CloseHandle(async);
+}
+
+TEST_F(HidIo, ResetForgetsTheBusAndPendingCancellations) {
+    winsim::hidSetCancelDelay(50);
+    const auto id = plug();
+    HANDLE h = open(FILE_FLAG_OVERLAPPED);
+    auto read = std::make_unique<Read>();
+    EXPECT_FALSE(read->issue(h));
+    CancelIo(h);
+    winsim::reset();
+    read.reset();  // freed before the cancellation was due: reset must have dropped it
+    Sleep(80);
+    EXPECT_FALSE(winsim::hidPresent(id));
+    EXPECT_EQ(winsim::hidPendingReadCount(id), 0u);
+    EXPECT_EQ(winsim::openHandleCount(), 0u);
+}
+
+}  // namespace

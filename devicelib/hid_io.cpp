@@ -113,6 +113,7 @@ bool IsHandset(HANDLE sync, USHORT vendorId, USHORT productId, HIDP_CAPS& caps) 
 HandsetConnection::~HandsetConnection() {
     HandleCloser{}(syncHandle);
     HandleCloser{}(overlappedHandle);
+    HandleCloser{}(closing);
 }
 
 HandsetDevice& Device() {
@@ -148,6 +149,8 @@ bool FindHandset(USHORT vendorId, USHORT productId) {
         if (!IsHandset(candidate.sync.get(), vendorId, productId, caps)) continue;
 
         auto connection = std::make_shared<HandsetConnection>();
+        connection->closing = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (connection->closing == nullptr) return false;
         connection->syncHandle = candidate.sync.release();
         connection->overlappedHandle = candidate.overlapped.release();
         connection->inputReportLength = caps.InputReportByteLength;
@@ -162,12 +165,15 @@ bool FindHandset(USHORT vendorId, USHORT productId) {
     return false;
 }
 
-// Forgets the open handset. A reader still inside a read keeps the connection until that read is over.
+// Forgets the open handset. A read in progress gives up at once and lets go of it then.
 void CloseHandset() {
     std::shared_ptr<HandsetConnection> old;
-    HandsetDevice& device = Device();
-    std::lock_guard<std::mutex> lock(device.mutex);
-    old = std::move(device.connection);
+    {
+        HandsetDevice& device = Device();
+        std::lock_guard<std::mutex> lock(device.mutex);
+        old = std::move(device.connection);
+    }
+    if (old) SetEvent(old->closing);
 }
 
 bool WriteOutputReport(HandsetConnection& connection, size_t needed) {
@@ -195,8 +201,8 @@ size_t ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD ti
         ReadFile(connection.overlappedHandle, connection.input.data(), length, nullptr, &overlapped);
     if (!completed && GetLastError() != ERROR_IO_PENDING) return 0;
     if (!completed) {
-        const HANDLE waits[] = {event.get(), stopEvent};
-        const DWORD count = stopEvent != nullptr ? 2 : 1;
+        const HANDLE waits[] = {event.get(), connection.closing, stopEvent};
+        const DWORD count = stopEvent != nullptr ? 3 : 2;
         if (WaitForMultipleObjects(count, waits, FALSE, timeoutMs) != WAIT_OBJECT_0) {
             // Given up (time-out or stop): cancel it, and wait until the system is done with the
             // OVERLAPPED, the event and the buffer. A report that arrived just before the cancel still

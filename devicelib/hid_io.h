@@ -27,6 +27,7 @@ struct HandsetConnection {
 
     HANDLE syncHandle = INVALID_HANDLE_VALUE;        // writes, and the handle notification
     HANDLE overlappedHandle = INVALID_HANDLE_VALUE;  // reads
+    HANDLE closing = nullptr;  // set when the record lets go of it: a read in progress gives up at once
     // The lengths the handset declares, report id included. The buffers are never shorter than the
     // protocol's longest report, so a handset that declares less cannot make us read or write past them.
     USHORT inputReportLength = 0;
@@ -69,9 +70,9 @@ void CloseHandset();
 bool WriteOutputReport(HandsetConnection& connection, size_t needed);
 
 // Reads one input report into `report` (zero-padded past what the handset sends), waiting at most
-// `timeoutMs` and giving up early when `stopEvent` (may be null) is set. Answers the report's length, or 0
-// when none came: only a read that completes with the full declared length counts. Reads of one connection
-// are serialised.
+// `timeoutMs` and giving up early when `stopEvent` (may be null) is set or the handset is closed. Answers the
+// report's length, or 0 when none came: only a read that completes with the full declared length counts.
+// Reads of one connection are serialised.
 size_t ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD timeoutMs,
                        std::array<uint8_t, kInputReportSize>& report);
 

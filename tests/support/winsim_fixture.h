@@ -5,7 +5,7 @@
 #include <winsim/control.h>
 
 class WinsimTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { winsim::reset(); }
     void TearDown() override { winsim::reset(); }
 };

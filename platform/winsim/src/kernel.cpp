@@ -155,6 +155,8 @@ size_t openHandleCount() {
     return state().handles.size();
 }
 
+void setCurrentProcessId(DWORD processId) { detail::setCurrentProcessId(processId); }
+
 }  // namespace winsim
 
 extern "C" {

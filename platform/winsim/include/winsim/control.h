@@ -25,6 +25,11 @@ void setNtPlatform(bool nt);
 // Number of kernel handles currently open (events, threads, files, device-information sets), for leak checks.
 size_t openHandleCount();
 
+// Makes the calling thread, and the threads it creates from now on, part of another simulated process (the
+// program under test is process 1000). Stand-ins for other programs run their threads this way, so
+// GetWindowThreadProcessId tells their windows apart from the program's.
+void setCurrentProcessId(DWORD processId);
+
 // ---- clock ----------------------------------------------------------------------------------------------
 // GetLocalTime and timers read a simulated clock. By default it follows real time; a test can pin it to a
 // date and then move it on by hand.

@@ -15,14 +15,16 @@ extern "C" {
 #include <atomic>
 #include <cstring>
 #include <iterator>
+#include <mutex>
 
 namespace vocetta {
 namespace {
 
 constexpr int kLibraryVersion = 531;
 constexpr int kMaxEepromAddress = 255;
-// Generous: the reader ends within one read (100 ms) unless the key callback holds it.
-constexpr DWORD kCloseWaitMs = 5000;
+// Generous: the reader ends within one read (100 ms) unless the key callback holds it, and a key callback
+// may wait several seconds on each of a few messages to a hung window.
+constexpr DWORD kCloseWaitMs = 30000;
 
 // The values the handset reports through USBPhone_GetDeviceCapacity, by index; -1 elsewhere.
 constexpr int kCapacity[] = {
@@ -39,6 +41,7 @@ constexpr int kCapacity[] = {
 };
 
 struct LibraryState {
+    std::mutex bindMutex;
     std::atomic<HWND> owner{nullptr};
     std::atomic<HWND> subclassed{nullptr};
     std::atomic<WNDPROC> savedProc{nullptr};
@@ -163,21 +166,30 @@ int __cdecl USBPhone_Open(HWND window) {
 
 int __cdecl USBPhone_Bind(KeyEventCallback onKey, PlugCallback onPlug) {
     LibraryState& state = State();
-    if (const WNDPROC saved = state.savedProc.exchange(nullptr)) {
-        if (const HWND window = state.subclassed.exchange(nullptr)) {
-            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved));
-        }
+    // The window thread (WM_CLOSE) and a caller's thread (USBPhone_Close) may bind at the same time.
+    std::lock_guard<std::mutex> lock(state.bindMutex);
+    // The saved procedure is published only once the new subclass is in place, so the library's window
+    // procedure, which may be running meanwhile, always has the owner's procedure to pass messages on to.
+    WNDPROC saved = state.savedProc;
+    HWND subclassed = state.subclassed;
+    if (saved != nullptr) {
+        if (subclassed != nullptr)
+            SetWindowLongPtrA(subclassed, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved));
+        saved = nullptr;
+        subclassed = nullptr;
         state.plugCallback = nullptr;
     }
     if (const HWND owner = state.owner) {
         const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(owner, GWLP_WNDPROC));
-        if (current != nullptr) {
-            state.savedProc = current;
-            state.subclassed = owner;
+        if (current != nullptr && current != &LibraryWndProc) {
+            saved = current;
+            subclassed = owner;
             SetWindowLongPtrA(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LibraryWndProc));
             if (onPlug != nullptr) state.plugCallback = onPlug;
         }
     }
+    state.savedProc = saved;
+    state.subclassed = subclassed;
     if (onKey != nullptr) SetKeyCallback(onKey);
     return 0;
 }

@@ -19,7 +19,8 @@ constexpr int kHookOff = 0;
 
 std::atomic<KeyEventCallback> keyCallback{nullptr};
 std::atomic<int> previousHookState{kHookOn};
-int lastReportedCode = KEY_NONE;  // the reader thread's alone
+// A reader told to stop may still be finishing its poll while the next one starts.
+std::atomic<int> lastReportedCode{KEY_NONE};
 
 // Where the reader hands over an EEPROM answer to the exchange waiting for it.
 struct EepromMailbox {
@@ -106,7 +107,8 @@ void PollOnce(HANDLE stopEvent) {
     // or scan code 0) re-arms the filter.
     if (code != KEY_NONE && code == lastReportedCode) return;
     lastReportedCode = code;
-    if (code != KEY_NONE) callback(code);
+    // A reader told to stop (the handset was pulled out, or the library is closing) delivers nothing more.
+    if (code != KEY_NONE && WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0) callback(code);
 }
 
 bool SendRinger(bool on) {
@@ -140,9 +142,10 @@ bool ReadEepromBlock(uint8_t blockStart, uint8_t* destination) {
     }
     Sleep(kEepromAnswerDelayMs);
 
-    // The running reader takes up every input report and hands the answer over; without one, read it here.
+    // The running reader takes up every input report and hands the answer over; without one, or when this is
+    // the reader's own thread (a key callback reading the EEPROM), read it here.
     bool answered;
-    if (ReaderIsReading()) {
+    if (ReaderTakesReports()) {
         std::unique_lock<std::mutex> lock(mailbox.mutex);
         answered = mailbox.arrived.wait_for(lock, std::chrono::milliseconds(kReadTimeoutMs),
                                             [&mailbox] { return mailbox.filled; });

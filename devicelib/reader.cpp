@@ -113,10 +113,10 @@ void WaitForStoppedReaders(DWORD boundMs) {
     }
 }
 
-bool ReaderIsReading() {
+bool ReaderTakesReports() {
     ReaderState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
-    return state.current != nullptr && KeyCallbackBound();
+    return state.current != nullptr && state.current->threadId != GetCurrentThreadId() && KeyCallbackBound();
 }
 
 }  // namespace vocetta

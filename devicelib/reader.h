@@ -17,7 +17,8 @@ void StopReader();
 // meanwhile, for at most `boundMs`. Never waits for the calling thread itself.
 void WaitForStoppedReaders(DWORD boundMs);
 
-// Whether a reader runs and takes up input reports (it reads only while a key callback is bound).
-bool ReaderIsReading();
+// Whether a reader runs and takes up input reports (it reads only while a key callback is bound), and the
+// caller is not the reader itself (a key callback asking for something the reader would have to read).
+bool ReaderTakesReports();
 
 }  // namespace vocetta

@@ -5,23 +5,22 @@
 namespace vocetta {
 namespace {
 
-// The keypad is a matrix of four rows and six columns; the handset reports a held key as
-// scan code = row * 6 + column + 1.
+// Scan codes (byte 2 of a key report) and the key codes they become, six scan codes to a row:
 //
-//              col 0    col 1   col 2   col 3   col 4    col 5
-//     row 0    NO       3       2       1       CLEAR    -
-//     row 1    YES      6       5       4       MUTE     -
-//     row 2    UP       9       8       7       -        -
-//     row 3    DOWN     #       0       *
+//     scan code   +0       +1      +2      +3      +4       +5
+//     1           NO       3       2       1       CLEAR    -
+//     7           YES      6       5       4       MUTE     -
+//     13          UP       9       8       7       -        -
+//     19          DOWN     #       0       *
 //
-// Scan code 0 means no key is held; positions marked - are not wired.
+// Scan code 0 means no key is held; the codes marked - and those above 22 belong to no key.
 constexpr int kN = KEY_NONE;
 constexpr int kKeyCodeByScanCode[] = {
     kN,                      // 0: no key
-    30, 3,  2, 1,  110, kN,  // row 0: NO 3 2 1 CLEAR
-    50, 6,  5, 4,  100, kN,  // row 1: YES 6 5 4 MUTE
-    40, 9,  8, 7,  kN,  kN,  // row 2: UP 9 8 7
-    60, 21, 0, 20,           // row 3: DOWN # 0 *
+    30, 3,  2, 1,  110, kN,  // 1 to 6: NO 3 2 1 CLEAR
+    50, 6,  5, 4,  100, kN,  // 7 to 12: YES 6 5 4 MUTE
+    40, 9,  8, 7,  kN,  kN,  // 13 to 18: UP 9 8 7
+    60, 21, 0, 20,           // 19 to 22: DOWN # 0 *
 };
 
 struct Glyph {

@@ -118,3 +118,21 @@ TEST_F(VocettaTest, ShortDeclaredReportsCarryOnlyWhatFits) {
     EXPECT_EQ(lib().ReadEEPROM(0, 3, out.data()), 0);
     EXPECT_EQ(out, (std::array<BYTE, 3>{7, 7, 7}));
 }
+
+TEST_F(VocettaTest, LongerDeclaredReportsAreWrittenWholeWithTheirTailZero) {
+    sim::HandsetConfig config;
+    config.inputReportLength = 24;
+    config.outputReportLength = 40;
+    config.repeatInterval = 0ms;
+    sim::Handset& handset = AddHandset(config);
+    ASSERT_EQ(OpenOnWindow(), 0);
+    ASSERT_EQ(lib().DisplayLCD(5, 0, 0, nullptr, 0), 0);
+    ASSERT_EQ(lib().Ring(1), 0);
+    for (const auto& report : handset.receivedReports()) {
+        ASSERT_EQ(report.size(), 40u);
+        for (size_t b = 34; b < 40; ++b) EXPECT_EQ(report[b], 0) << b;
+    }
+    handset.press(sim::Key::Star);
+    ASSERT_TRUE(testsupport::KeyLog().WaitFor(1));
+    EXPECT_EQ(testsupport::KeyLog().Codes(), std::vector<int>{20});
+}

@@ -1,7 +1,9 @@
 // The handset's EEPROM: byte writes, and block reads that wait for the handset's answer.
 #include "vocetta_fixture.h"
 
+#include <atomic>
 #include <numeric>
+#include <thread>
 
 using namespace std::chrono_literals;
 using Report = sim::Handset::Report;
@@ -86,4 +88,36 @@ TEST_F(VocettaTest, AnUnansweredBlockStillEndsTheExchange) {
     EXPECT_EQ(lib().ReadEEPROM(10, 4, out.data()), 0);
     EXPECT_EQ(out, (std::array<BYTE, 4>{1, 2, 3, 4}));
     EXPECT_EQ(ReportsOfClass(handset, 2, 3).size(), 1u);
+}
+
+TEST_F(VocettaTest, EepromReadsFromTheKeyCallbackAndKeysDuringAReadBothWork) {
+    sim::HandsetConfig config;
+    config.repeatInterval = 0ms;
+    sim::Handset& handset = AddHandset(config);
+    handset.setEeprom(1, 0xA1);
+    handset.setEeprom(2, 0xB2);
+    ASSERT_EQ(OpenOnWindow(), 0);
+
+    // From inside the key callback: the reader is the caller and cannot hand the answer over to itself.
+    std::array<BYTE, 2> fromCallback{};
+    std::atomic<int> result{-2};
+    testsupport::SetKeyHook([&](int code) {
+        if (code == 1) result = lib().ReadEEPROM(0, 2, fromCallback.data());
+    });
+    handset.press(sim::Key::Digit1);
+    ASSERT_TRUE(testsupport::KeyLog().WaitFor(1, 3s));
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(fromCallback, (std::array<BYTE, 2>{0xA1, 0xB2}));
+    testsupport::SetKeyHook(nullptr);
+    handset.release();
+
+    // A key pressed while another thread waits for a block still reaches the callback.
+    std::array<BYTE, 2> out{};
+    std::thread reader([&] { EXPECT_EQ(lib().ReadEEPROM(0, 2, out.data()), 0); });
+    std::this_thread::sleep_for(50ms);
+    handset.press(sim::Key::Digit2);
+    reader.join();
+    ASSERT_TRUE(testsupport::KeyLog().WaitFor(2));
+    EXPECT_EQ(testsupport::KeyLog().Codes(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(out, (std::array<BYTE, 2>{0xA1, 0xB2}));
 }

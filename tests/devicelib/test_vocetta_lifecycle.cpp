@@ -153,3 +153,18 @@ TEST_F(VocettaTest, OutsideTheNtFamilyNothingIsRegisteredAndRemovalGoesUnnoticed
     EXPECT_TRUE(PlugLog().Events().empty());
     EXPECT_EQ(lib().Ring(1), -1);  // the handset is gone all the same
 }
+
+TEST_F(VocettaTest, AHandsetPluggedInOffHookReportsItAgain) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+    handset.setOffHook(true);
+    ASSERT_TRUE(KeyLog().WaitFor(1));
+    handset.unplug();
+    ASSERT_TRUE(PlugLog().WaitFor(1));
+    EXPECT_EQ(lib().GetHookStatus(), 0);  // kept while the handset is away
+    handset.plug();
+    ASSERT_TRUE(PlugLog().WaitFor(2));
+    handset.setOffHook(true);  // still lifted: its next report says so
+    ASSERT_TRUE(KeyLog().WaitFor(2));
+    EXPECT_EQ(KeyLog().Codes(), (std::vector<int>{80, 80}));
+}

@@ -14,6 +14,8 @@ class VocettaTest : public WinsimTest {
   protected:
     void SetUp() override {
         WinsimTest::SetUp();
+        testsupport::KeyLog().Clear();
+        testsupport::PlugLog().Clear();
         library.emplace();
         ASSERT_NE(library->module, nullptr);
     }

@@ -139,6 +139,11 @@ bool CallbackLog::WaitFor(size_t count, std::chrono::milliseconds timeout) {
     return changed_.wait_for(lock, timeout, [&] { return events_.size() >= count; });
 }
 
+void CallbackLog::Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.clear();
+}
+
 CallbackLog& KeyLog() {
     static CallbackLog log;
     return log;

@@ -86,6 +86,7 @@ class CallbackLog {
     std::vector<int> Codes();
     // Waits until at least `count` events were recorded. Answers whether they were.
     bool WaitFor(size_t count, std::chrono::milliseconds timeout = 2000ms);
+    void Clear();
 
   private:
     std::mutex mutex_;

@@ -452,8 +452,367 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOO
                                        DWORD dwMilliseconds, DWORD dwWakeMask);
 UINT WINAPI RegisterWindowMessageA(LPCSTR lpString);
 
+// ---- window enumeration (window_enum.cpp)
+typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
+BOOL WINAPI EnumThreadWindows(DWORD dwThreadId, WNDENUMPROC lpfn, LPARAM lParam);
+BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lParam);
+
 HDEVNOTIFY WINAPI RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID NotificationFilter, DWORD Flags);
 BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle);
+
+#ifdef __cplusplus
+}
+#endif
+
+// ---- timers, registry, shell, window search (timer.cpp, registry.cpp, shell.cpp) -------------------------
+#define FIELD_OFFSET(type, field) ((LONG)__builtin_offsetof(type, field))
+
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_NOACCESS 998L
+#define ERROR_BADKEY 1010L
+#define ERROR_KEY_DELETED 1018L
+
+// Timers.
+#define USER_TIMER_MINIMUM 0x0000000A
+#define USER_TIMER_MAXIMUM 0x7FFFFFFF
+typedef VOID(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+// Registry.
+DECLARE_HANDLE(HKEY);
+typedef HKEY* PHKEY;
+typedef DWORD ACCESS_MASK;
+typedef ACCESS_MASK REGSAM;
+typedef LONG LSTATUS;
+
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
+
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_NOTIFY 0x0010
+#define KEY_CREATE_LINK 0x0020
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_EXECUTE 0x20019
+#define KEY_ALL_ACCESS 0xF003F
+#define MAXIMUM_ALLOWED 0x02000000L
+
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_DWORD_LITTLE_ENDIAN 4
+#define REG_DWORD_BIG_ENDIAN 5
+#define REG_LINK 6
+#define REG_MULTI_SZ 7
+#define REG_QWORD 11
+
+#define REG_OPTION_NON_VOLATILE 0x00000000L
+#define REG_OPTION_VOLATILE 0x00000001L
+#define REG_CREATED_NEW_KEY 0x00000001L
+#define REG_OPENED_EXISTING_KEY 0x00000002L
+
+// Window classes, cursors, mouse messages.
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define COLOR_WINDOW 5
+#define IDC_ARROW ((LPSTR)((ULONG_PTR)((WORD)(32512))))
+#define IDC_IBEAM ((LPSTR)((ULONG_PTR)((WORD)(32513))))
+#define IDC_WAIT ((LPSTR)((ULONG_PTR)((WORD)(32514))))
+#define IDC_HAND ((LPSTR)((ULONG_PTR)((WORD)(32649))))
+
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_LBUTTONDBLCLK 0x0203
+#define WM_RBUTTONDOWN 0x0204
+#define WM_RBUTTONUP 0x0205
+#define WM_RBUTTONDBLCLK 0x0206
+
+// Message boxes.
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
+#define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_ICONASTERISK 0x00000040L
+#define MB_ICONERROR MB_ICONHAND
+#define MB_ICONWARNING MB_ICONEXCLAMATION
+#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_APPLMODAL 0x00000000L
+#define MB_SYSTEMMODAL 0x00001000L
+#define MB_TASKMODAL 0x00002000L
+#define MB_SETFOREGROUND 0x00010000L
+#define MB_TOPMOST 0x00040000L
+
+#define IDOK 1
+#define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
+BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent);
+
+// Simplification: one in-memory registry shared by every simulated process, with the roots
+// HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT and HKEY_USERS (all empty at start, independent
+// of each other); no security descriptors, classes, volatile keys or redirection.
+LSTATUS WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
+LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
+                               REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                               PHKEY phkResult, LPDWORD lpdwDisposition);
+LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
+LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData);
+LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                              DWORD cbData);
+LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
+LSTATUS WINAPI RegCloseKey(HKEY hKey);
+
+// Simplification: WinExec starts nothing; it records the command line for the control API and answers 33.
+UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow);
+BOOL WINAPI GetCursorPos(LPPOINT lpPoint);
+// Simplification: always granted for a live window (no foreground lock); recorded for the control API.
+BOOL WINAPI SetForegroundWindow(HWND hWnd);
+// Simplification: shows nothing and leaves the owner enabled; see winsim/control.h for how it is answered.
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+// Only the system cursors (a null instance and an IDC_ value); they need no destroying.
+HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
+
+// Simplification: windows are searched in creation order (winsim keeps no z-order).
+HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
+HWND WINAPI FindWindowExA(HWND hWndParent, HWND hWndChildAfter, LPCSTR lpszClass, LPCSTR lpszWindow);
+
+#ifdef __cplusplus
+}
+#endif
+
+// ---- system commands (the Skype stand-in, sim/skype) ----------------------------------------------------
+#define SC_CLOSE 0xF060
+
+// ---- resources, menus, dialogs, accelerators (resource.cpp, menu.cpp, dialog.cpp) ----------------------
+// (also icon.cpp and accelerator.cpp)
+DECLARE_HANDLE(HRSRC);
+DECLARE_HANDLE(HACCEL);
+typedef HANDLE HGLOBAL;
+typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEINTRESOURCE MAKEINTRESOURCEA
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+
+#define RT_CURSOR MAKEINTRESOURCEA(1)
+#define RT_BITMAP MAKEINTRESOURCEA(2)
+#define RT_ICON MAKEINTRESOURCEA(3)
+#define RT_MENU MAKEINTRESOURCEA(4)
+#define RT_DIALOG MAKEINTRESOURCEA(5)
+#define RT_STRING MAKEINTRESOURCEA(6)
+#define RT_ACCELERATOR MAKEINTRESOURCEA(9)
+#define RT_RCDATA MAKEINTRESOURCEA(10)
+#define RT_GROUP_CURSOR MAKEINTRESOURCEA(12)
+#define RT_GROUP_ICON MAKEINTRESOURCEA(14)
+#define RT_VERSION MAKEINTRESOURCEA(16)
+
+#define ERROR_INVALID_MENU_HANDLE 1401L
+#define ERROR_INVALID_ACCEL_HANDLE 1403L
+#define ERROR_WINDOW_NOT_DIALOG 1420L
+#define ERROR_CONTROL_ID_NOT_FOUND 1421L
+#define ERROR_POPUP_ALREADY_ACTIVE 1446L
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+#define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
+
+#define IDI_APPLICATION MAKEINTRESOURCEA(32512)
+#define IDI_HAND MAKEINTRESOURCEA(32513)
+#define IDI_QUESTION MAKEINTRESOURCEA(32514)
+#define IDI_EXCLAMATION MAKEINTRESOURCEA(32515)
+#define IDI_ASTERISK MAKEINTRESOURCEA(32516)
+#define IDI_WINLOGO MAKEINTRESOURCEA(32517)
+#define IDI_WARNING IDI_EXCLAMATION
+#define IDI_ERROR IDI_HAND
+#define IDI_INFORMATION IDI_ASTERISK
+
+// Menus.
+#define MF_BYCOMMAND 0x00000000L
+#define MF_BYPOSITION 0x00000400L
+#define MF_STRING 0x00000000L
+#define MF_GRAYED 0x00000001L
+#define MF_DISABLED 0x00000002L
+#define MF_CHECKED 0x00000008L
+#define MF_POPUP 0x00000010L
+#define MF_END 0x00000080L  // last item of a popup, in menu templates
+#define MF_SEPARATOR 0x00000800L
+
+#define TPM_LEFTBUTTON 0x0000L
+#define TPM_RIGHTBUTTON 0x0002L
+#define TPM_LEFTALIGN 0x0000L
+#define TPM_CENTERALIGN 0x0004L
+#define TPM_RIGHTALIGN 0x0008L
+#define TPM_TOPALIGN 0x0000L
+#define TPM_VCENTERALIGN 0x0010L
+#define TPM_BOTTOMALIGN 0x0020L
+#define TPM_HORIZONTAL 0x0000L
+#define TPM_VERTICAL 0x0040L
+#define TPM_NONOTIFY 0x0080L
+#define TPM_RETURNCMD 0x0100L
+
+typedef struct tagTPMPARAMS {
+    UINT cbSize;
+    RECT rcExclude;
+} TPMPARAMS, *LPTPMPARAMS;
+
+// Dialogs. Templates are packed on 2-byte boundaries, as the resource compiler writes them.
+#pragma pack(push, 2)
+typedef struct {
+    DWORD style;
+    DWORD dwExtendedStyle;
+    WORD cdit;
+    short x;
+    short y;
+    short cx;
+    short cy;
+} DLGTEMPLATE, *LPDLGTEMPLATEA;
+typedef const DLGTEMPLATE* LPCDLGTEMPLATEA;
+
+typedef struct {
+    DWORD style;
+    DWORD dwExtendedStyle;
+    short x;
+    short y;
+    short cx;
+    short cy;
+    WORD id;
+} DLGITEMTEMPLATE, *PDLGITEMTEMPLATEA;
+#pragma pack(pop)
+
+#define WC_DIALOG MAKEINTATOM(0x8002)
+
+#define WS_DISABLED 0x08000000L
+#define WS_GROUP 0x00020000L
+#define WS_TABSTOP 0x00010000L
+
+#define DS_ABSALIGN 0x01L
+#define DS_SYSMODAL 0x02L
+#define DS_3DLOOK 0x0004L
+#define DS_FIXEDSYS 0x0008L
+#define DS_NOFAILCREATE 0x0010L
+#define DS_LOCALEDIT 0x20L
+#define DS_SETFONT 0x40L
+#define DS_MODALFRAME 0x80L
+#define DS_NOIDLEMSG 0x100L
+#define DS_SETFOREGROUND 0x200L
+#define DS_CONTROL 0x0400L
+#define DS_CENTER 0x0800L
+#define DS_CENTERMOUSE 0x1000L
+#define DS_CONTEXTHELP 0x2000L
+
+#define SS_LEFT 0x00000000L
+#define SS_CENTER 0x00000001L
+#define SS_RIGHT 0x00000002L
+#define SS_ICON 0x00000003L
+#define SS_TYPEMASK 0x0000001FL
+#define SS_NOPREFIX 0x00000080L
+
+#define BS_PUSHBUTTON 0x00000000L
+#define BS_DEFPUSHBUTTON 0x00000001L
+#define BS_TYPEMASK 0x0000000FL
+#define BN_CLICKED 0
+
+#define WM_SYSCHAR 0x0106
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
+#define DC_HASDEFID 0x534B
+
+// Accelerators.
+#define FVIRTKEY TRUE
+#define FNOINVERT 0x02
+#define FSHIFT 0x04
+#define FCONTROL 0x08
+#define FALT 0x10
+
+typedef struct tagACCEL {
+    BYTE fVirt;
+    WORD key;
+    WORD cmd;
+} ACCEL, *LPACCEL;
+
+// Key message flags (the high word of lParam).
+#define KF_EXTENDED 0x0100
+#define KF_ALTDOWN 0x2000
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Resources. Only the program's own module has resources on winsim: those the build compiled from its
+// resource script (winsim/control.h). Simplification: the simulated system has no language preferences: a
+// language-neutral resource is taken first, otherwise the first language the resource file lists.
+HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
+HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
+LPVOID WINAPI LockResource(HGLOBAL hResData);
+DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
+BOOL WINAPI FreeResource(HGLOBAL hResData);
+// Simplification: the ANSI code page is ASCII; other characters become '?'.
+int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);
+// Icons are shared: loading the same resource again gives the same handle. Simplification: the image
+// nearest to 32 x 32 of the deepest colour is chosen; nothing is drawn.
+HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
+
+// Menus (from MENU templates; MENUEX templates are not read).
+HMENU WINAPI LoadMenuA(HINSTANCE hInstance, LPCSTR lpMenuName);
+BOOL WINAPI DestroyMenu(HMENU hMenu);
+HMENU WINAPI GetSubMenu(HMENU hMenu, int nPos);
+int WINAPI GetMenuItemCount(HMENU hMenu);
+UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos);
+UINT WINAPI GetMenuState(HMENU hMenu, UINT uId, UINT uFlags);
+int WINAPI GetMenuStringA(HMENU hMenu, UINT uIDItem, LPSTR lpString, int cchMax, UINT flags);
+// Shows nothing; runs a message loop until the control API answers (winsim/control.h). Simplification: no
+// WM_ENTERMENULOOP, WM_INITMENUPOPUP or WM_MENUSELECT.
+BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hwnd, LPTPMPARAMS lptpm);
+
+// Modal dialogs (from DIALOG templates; DIALOGEX templates, and dialogs with a menu or a window class of
+// their own, are not built: -1 with ERROR_INVALID_DATA). Simplification: the owner is not disabled,
+// positions stay in dialog units, no WM_SETFONT or WM_ENTERIDLE; the dialog is shown right after
+// WM_INITDIALOG. A DLGPROC's TRUE result for messages other than WM_INITDIALOG makes the window procedure
+// answer 0 (no DWLP_MSGRESULT). The control API drives them (winsim/control.h).
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
+                               DLGPROC lpDialogFunc, LPARAM dwInitParam);
+#define DialogBoxA(hInstance, lpTemplate, hWndParent, lpDialogFunc) \
+    DialogBoxParamA(hInstance, lpTemplate, hWndParent, lpDialogFunc, 0L)
+BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
+// Control ids of DIALOG templates are 16-bit, so ids are compared as such (-1 finds a control of 0xFFFF).
+HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem);
+int WINAPI GetDlgCtrlID(HWND hWnd);
+BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString);
+UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax);
+
+// Accelerators. Simplification: winsim keeps no keyboard state: Alt is read from the message (KF_ALTDOWN in
+// the high word of lParam), Shift and Ctrl count as up; menu items are not consulted.
+HACCEL WINAPI LoadAcceleratorsA(HINSTANCE hInstance, LPCSTR lpTableName);
+HACCEL WINAPI CreateAcceleratorTableA(LPACCEL paccel, int cAccel);
+BOOL WINAPI DestroyAcceleratorTable(HACCEL hAccel);
+int WINAPI CopyAcceleratorTableA(HACCEL hAccelSrc, LPACCEL lpAccelDst, int cAccelEntries);
+int WINAPI TranslateAcceleratorA(HWND hWnd, HACCEL hAccTable, LPMSG lpMsg);
 
 #ifdef __cplusplus
 }

@@ -53,9 +53,13 @@ int64_t realLocalMs() {
 
 }  // namespace
 
+int64_t localMillisLocked() {
+    return clockState().pinned ? clockState().pinnedLocalMs : realLocalMs();
+}
+
 int64_t localMillis() {
     Lock lock(bigLock());
-    return clockState().pinned ? clockState().pinnedLocalMs : realLocalMs();
+    return localMillisLocked();
 }
 
 }  // namespace winsim::detail
@@ -70,6 +74,7 @@ void setLocalTime(const SYSTEMTIME& t) {
     clockState().pinned = true;
     clockState().pinnedLocalMs =
         ((days * 24 + t.wHour) * 60 + t.wMinute) * 60000 + t.wSecond * 1000 + t.wMilliseconds;
+    stateChanged().notify_all();  // timers may have fallen due
 }
 
 void advanceClock(DWORD milliseconds) {
@@ -79,11 +84,13 @@ void advanceClock(DWORD milliseconds) {
         clockState().pinnedLocalMs = realLocalMs();
     }
     clockState().pinnedLocalMs += milliseconds;
+    stateChanged().notify_all();  // timers may have fallen due
 }
 
 void followRealTime() {
     Lock lock(bigLock());
     clockState().pinned = false;
+    stateChanged().notify_all();  // timers may have fallen due
 }
 
 }  // namespace winsim

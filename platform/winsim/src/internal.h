@@ -71,6 +71,8 @@ void setCurrentProcessId(DWORD processId);
 
 // The simulated clock, in milliseconds since 1970-01-01 00:00 local time (takes bigLock itself).
 int64_t localMillis();
+// The same, for callers that hold bigLock (timers). Setting or moving the clock notifies stateChanged.
+int64_t localMillisLocked();
 
 // Each area registers how to forget its state; winsim::reset runs them all (with bigLock held).
 void addResetHook(std::function<void()> hook);

@@ -3,6 +3,7 @@
 // queue of sent messages until the thread looks at its queue (GetMessageA, PeekMessageA, or its own wait
 // inside SendMessage); meanwhile the sender serves what is sent to it, so two threads sending to each other
 // never deadlock.
+#include "timer_state.h"
 #include "window_state.h"
 
 #include <winsim/control.h>
@@ -45,6 +46,7 @@ struct ThreadQueue {
     // hung threshold counts as hung.
     int waitingForInput = 0;
     Clock::time_point lastLooked = Clock::now();
+    bool idle = false;  // waiting in GetMessageA with nothing to do
 };
 
 struct MessageState {
@@ -72,6 +74,7 @@ void dropQueue(DWORD threadId) {
     if (it == state().queues.end()) return;
     for (auto& m : it->second->sent) finish(*m, 0, ERROR_INVALID_WINDOW_HANDLE);
     state().queues.erase(it);
+    forgetThreadTimers(threadId);
     stateChanged().notify_all();
 }
 
@@ -230,6 +233,31 @@ DWORD millisecondsUntil(Clock::time_point deadline) {
     return left <= 0 ? 0 : static_cast<DWORD>(std::min<int64_t>(left, INFINITE - 1));
 }
 
+// Whether a tick of the calling thread's timers that `match` accepts is waiting now.
+bool tickWaiting(const MessageMatch& match) {
+    return millisecondsToNextTick(currentThreadId(), localMillisLocked(), match) == 0;
+}
+
+// waitLocked, cut short when the calling thread's next timer tick that `match` accepts falls due, so that a
+// `wake` that looks for ticks is asked again in time. (A pinned clock moves only through the control API,
+// which wakes every waiter.)
+DWORD waitLockedWithTimers(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& objects,
+                           bool waitAll, DWORD milliseconds, const std::function<bool()>& wake,
+                           const MessageMatch& match) {
+    const auto deadline = deadlineAfter(milliseconds);
+    for (;;) {
+        DWORD toTick = millisecondsToNextTick(currentThreadId(), localMillisLocked(), match);
+        if (toTick == 0) toTick = INFINITE;  // a tick already waits: `wake` sees it
+        const DWORD r =
+            waitLocked(lock, objects, waitAll, std::min(millisecondsUntil(deadline), toTick), wake);
+        if (r != WAIT_TIMEOUT || Clock::now() >= deadline) return r;
+    }
+}
+
+bool anyMessage(const MSG&) {
+    return true;
+}
+
 // Sends one message to one window and waits for its result. False on failure, with the last error set.
 bool sendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, DWORD timeout,
                   LRESULT& result) {
@@ -385,12 +413,26 @@ void forgetWindowMessages(HWND hwnd, DWORD threadId) {
     auto q = queueOf(threadId);
     if (!q) return;
     std::erase_if(q->posted, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
+    forgetWindowTimers(hwnd);
     std::erase_if(q->sent, [hwnd](const std::shared_ptr<SentMessage>& m) {
         if (m->hwnd != hwnd) return false;
         finish(*m, 0, ERROR_INVALID_WINDOW_HANDLE);
         return true;
     });
     stateChanged().notify_all();
+}
+
+bool waitForMessages(Lock& lock, DWORD milliseconds, const std::function<bool()>& wake) {
+    auto q = currentQueue();
+    WaitingForInput looking(*q);
+    const DWORD r = waitLockedWithTimers(
+        lock, {}, false, milliseconds,
+        [&] {
+            return !q->sent.empty() || !q->posted.empty() || q->quitPosted || tickWaiting(anyMessage) ||
+                   (wake && wake());
+        },
+        anyMessage);
+    return r != WAIT_TIMEOUT;
 }
 
 ATOM addAtom(const std::string& name) {
@@ -489,8 +531,8 @@ BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM l
     return postTo(*q, nullptr, Msg, wParam, lParam) ? TRUE : FALSE;
 }
 
-// Simplification: no timers, paint or hardware input are generated here; sent messages come first, then
-// posted messages in order, then WM_QUIT.
+// Simplification: no paint or hardware input are generated here; sent messages come first, then posted
+// messages in order, then WM_QUIT, then timer ticks.
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
     if (lpMsg == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -499,6 +541,9 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     Lock lock(bigLock());
     auto q = currentQueue();
     WaitingForInput looking(*q);
+    const MessageMatch fits = [&](const MSG& m) {
+        return matchesFilter(m, hWnd, wMsgFilterMin, wMsgFilterMax);
+    };
     for (;;) {
         serveSent(lock, *q);
         if (isWindowFilter(hWnd) && !findWindow(hWnd)) {
@@ -508,10 +553,18 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
         if (findPosted(*q, hWnd, wMsgFilterMin, wMsgFilterMax, true, lpMsg)) {
             return lpMsg->message == WM_QUIT ? FALSE : TRUE;
         }
-        waitLocked(lock, {}, false, INFINITE, [&] {
-            return !q->sent.empty() || findPosted(*q, hWnd, wMsgFilterMin, wMsgFilterMax, false, nullptr) ||
-                   (isWindowFilter(hWnd) && !findWindow(hWnd));
-        });
+        if (takeTimerTick(currentThreadId(), localMillisLocked(), fits, true, lpMsg)) return TRUE;
+        q->idle = true;
+        stateChanged().notify_all();
+        waitLockedWithTimers(
+            lock, {}, false, INFINITE,
+            [&] {
+                return !q->sent.empty() ||
+                       findPosted(*q, hWnd, wMsgFilterMin, wMsgFilterMax, false, nullptr) ||
+                       tickWaiting(fits) || (isWindowFilter(hWnd) && !findWindow(hWnd));
+            },
+            fits);
+        q->idle = false;
     }
 }
 
@@ -530,7 +583,11 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     serveSent(lock, *q);
     q->lastLooked = Clock::now();
     const bool remove = (wRemoveMsg & PM_REMOVE) != 0;
-    return findPosted(*q, hWnd, wMsgFilterMin, wMsgFilterMax, remove, lpMsg) ? TRUE : FALSE;
+    if (findPosted(*q, hWnd, wMsgFilterMin, wMsgFilterMax, remove, lpMsg)) return TRUE;
+    const MessageMatch fits = [&](const MSG& m) {
+        return matchesFilter(m, hWnd, wMsgFilterMin, wMsgFilterMax);
+    };
+    return takeTimerTick(currentThreadId(), localMillisLocked(), fits, remove, lpMsg) ? TRUE : FALSE;
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
@@ -554,6 +611,8 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    // A tick of a timer that has a procedure goes to that procedure, with or without a window.
+    if (lpMsg->message == WM_TIMER && lpMsg->lParam != 0) return dispatchTimerProc(*lpMsg);
     if (lpMsg->hwnd == nullptr) return 0;  // thread messages have no procedure
     Lock lock(bigLock());
     auto w = findWindow(lpMsg->hwnd);
@@ -583,8 +642,8 @@ BOOL WINAPI InSendMessage(void) {
 }
 
 // Simplification: input counts while it is in the queue, not only when it arrived since the queue was last
-// looked at; only sent and posted messages are input here (QS_SENDMESSAGE, QS_POSTMESSAGE,
-// QS_ALLPOSTMESSAGE and the masks that contain them).
+// looked at; only sent and posted messages and timer ticks are input here (QS_SENDMESSAGE, QS_POSTMESSAGE,
+// QS_ALLPOSTMESSAGE, QS_TIMER and the masks that contain them).
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll,
                                        DWORD dwMilliseconds, DWORD dwWakeMask) {
     if (nCount > MAXIMUM_WAIT_OBJECTS - 1 || (nCount > 0 && pHandles == nullptr)) {
@@ -609,18 +668,22 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOO
             (!q->posted.empty() || q->quitPosted)) {
             return true;
         }
-        return false;
+        return (dwWakeMask & QS_TIMER) != 0 && tickWaiting(anyMessage);
     };
-    if (!fWaitAll) return waitLocked(lock, objects, false, dwMilliseconds, inputWaits);
+    const MessageMatch ticks = [dwWakeMask](const MSG&) { return (dwWakeMask & QS_TIMER) != 0; };
+    if (!fWaitAll) return waitLockedWithTimers(lock, objects, false, dwMilliseconds, inputWaits, ticks);
     // All objects and input together.
-    const DWORD r = waitLocked(lock, {}, false, dwMilliseconds, [&] {
-        for (const auto& o : objects) {
-            if (!o->isSignaled()) return false;
-        }
-        if (!inputWaits()) return false;
-        for (const auto& o : objects) o->consumeSignal();
-        return true;
-    });
+    const DWORD r = waitLockedWithTimers(
+        lock, {}, false, dwMilliseconds,
+        [&] {
+            for (const auto& o : objects) {
+                if (!o->isSignaled()) return false;
+            }
+            if (!inputWaits()) return false;
+            for (const auto& o : objects) o->consumeSignal();
+            return true;
+        },
+        ticks);
     return r == WAIT_TIMEOUT ? WAIT_TIMEOUT : WAIT_OBJECT_0;
 }
 
@@ -634,3 +697,23 @@ UINT WINAPI RegisterWindowMessageA(LPCSTR lpString) {
 }
 
 }  // extern "C"
+
+namespace winsim {
+
+bool waitUntilIdle(HWND window, DWORD milliseconds) {
+    Lock lock(bigLock());
+    const auto deadline = deadlineAfter(milliseconds);
+    for (;;) {
+        auto w = findWindow(window);
+        if (!w) return false;
+        auto it = state().queues.find(w->threadId);
+        const auto anything = [](const MSG&) { return true; };
+        if (it != state().queues.end() && it->second->idle && it->second->sent.empty() &&
+            it->second->posted.empty() && millisecondsToNextTick(w->threadId, localMillisLocked(), anything) != 0) {
+            return true;
+        }
+        if (stateChanged().wait_until(lock, deadline) == std::cv_status::timeout) return false;
+    }
+}
+
+}  // namespace winsim

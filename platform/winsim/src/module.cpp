@@ -2,13 +2,36 @@
 // looks), so the program and its DLL bind at run time exactly as on Windows.
 #include "internal.h"
 
+#include <winsim/control.h>
+
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <strings.h>
+
 #include <climits>
+#include <set>
 #include <string>
 
 namespace {
+
+using namespace winsim::detail;
+
+// File names that LoadLibraryA pretends not to find, as if they were missing from the program's folder.
+std::set<std::string>& missingModules() {
+    static std::set<std::string> names;
+    return names;
+}
+
+ResetHook moduleReset([] { missingModules().clear(); });
+
+bool isMissing(const std::string& fileName) {
+    Lock lock(bigLock());
+    for (const std::string& missing : missingModules()) {
+        if (strcasecmp(missing.c_str(), fileName.c_str()) == 0) return true;
+    }
+    return false;
+}
 
 std::string programFolder() {
     char path[PATH_MAX];
@@ -29,6 +52,10 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
         return nullptr;
     }
     std::string path = lpLibFileName;
+    if (isMissing(path)) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
     if (path.find('/') == std::string::npos && path.find('\\') == std::string::npos) {
         path = programFolder() + "/" + path;
     }
@@ -69,3 +96,12 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 }
 
 }  // extern "C"
+
+namespace winsim {
+
+void setModuleMissing(const char* fileName) {
+    Lock lock(bigLock());
+    missingModules().insert(fileName);
+}
+
+}  // namespace winsim

@@ -252,6 +252,14 @@ std::vector<HWND> broadcastTargets() {
     return targets;
 }
 
+std::vector<HWND> messageOnlyWindows() {
+    std::vector<HWND> found;
+    for (const auto& [value, w] : state().windows) {
+        if (!w->parent && w->messageOnly) found.push_back(w->handle);
+    }
+    return found;
+}
+
 bool isDescendant(HWND ancestor, HWND descendant) {
     auto w = findWindow(descendant);
     while (w && w->parent) {

@@ -45,6 +45,8 @@ struct Window {
 std::shared_ptr<Window> findWindow(HWND hwnd);
 // The windows that HWND_BROADCAST reaches: top-level, not message-only, in creation order.
 std::vector<HWND> broadcastTargets();
+// The top-level message-only windows (created with the parent HWND_MESSAGE), in creation order.
+std::vector<HWND> messageOnlyWindows();
 // Whether `descendant` is a child, grandchild... of `ancestor`.
 bool isDescendant(HWND ancestor, HWND descendant);
 // Forgets every window of a thread that ended, without calling its procedures (the thread is gone).
@@ -53,8 +55,12 @@ void forgetThreadWindows(DWORD threadId);
 // Message side (message.cpp).
 // Makes sure the calling thread has a message queue.
 void ensureCurrentQueue();
-// A window is gone: drops its posted messages, and every message sent to it that waits for delivery
-// fails for its sender with ERROR_INVALID_WINDOW_HANDLE.
+// Waits, with bigLock held through `lock`, until the calling thread has something that GetMessageA would
+// take (a sent or posted message, WM_QUIT, a timer tick), `wake` answers true, or the time-out passes.
+// False when the time ran out. Modal loops (MessageBoxA) wait this way.
+bool waitForMessages(Lock& lock, DWORD milliseconds, const std::function<bool()>& wake);
+// A window is gone: drops its posted messages and its timers, and every message sent to it that waits for
+// delivery fails for its sender with ERROR_INVALID_WINDOW_HANDLE.
 void forgetWindowMessages(HWND hwnd, DWORD threadId);
 // The atom table shared by class names and registered messages: the same name (any case) always gives the
 // same number, from 0xC000 up.

@@ -25,6 +25,14 @@ void setNtPlatform(bool nt);
 // Number of kernel handles currently open (events, threads, files, device-information sets), for leak checks.
 size_t openHandleCount();
 
+// Waits until the thread that owns `window` sits in GetMessageA with nothing sent, posted or due for it:
+// everything given to it so far has been handled. False when the window is gone or the time ran out.
+bool waitUntilIdle(HWND window, DWORD milliseconds);
+
+// LoadLibraryA of this file name fails with ERROR_MOD_NOT_FOUND, as if the file were not in the program's
+// folder.
+void setModuleMissing(const char* fileName);
+
 // Makes the calling thread, and the threads it creates from now on, part of another simulated process (the
 // program under test is process 1000). Stand-ins for other programs run their threads this way, so
 // GetWindowThreadProcessId tells their windows apart from the program's.
@@ -114,5 +122,205 @@ void setHungThreshold(DWORD milliseconds);
 
 // ---- device notifications -------------------------------------------------------------------------------
 size_t deviceNotificationCount();  // registrations not yet unregistered
+
+// ---- timers, registry, shell, message boxes, multimedia devices (timer.cpp, registry.cpp, shell.cpp, ----
+// ---- winmm.cpp) -----------------------------------------------------------------------------------------
+// Timers follow the simulated clock: with the clock pinned, advanceClock makes them fall due (and wakes the
+// threads waiting for them); a timer has at most one tick waiting, however far the clock moved.
+size_t timerCount();  // timers alive, of every window and thread
+
+// Registry paths start at a root: "HKEY_CURRENT_USER\\Software\\Zentary" or "HKCU\\Software\\Zentary" (also
+// HKEY_LOCAL_MACHINE / HKLM, HKEY_CLASSES_ROOT / HKCR, HKEY_USERS / HKU). Key and value names ignore case; an
+// empty value name is the key's default value. Open keys count in openHandleCount().
+struct RegistryValue {
+    bool exists = false;
+    DWORD type = 0;             // REG_SZ, REG_DWORD, REG_BINARY...
+    std::vector<uint8_t> data;  // the bytes as stored: a string's terminator only if the writer gave it
+};
+// Writes a value, creating the key and the keys above it as needed. registrySetString stores a REG_SZ with
+// its terminator.
+void registrySetValue(const std::string& keyPath, const std::string& valueName, DWORD type,
+                      const std::vector<uint8_t>& data);
+void registrySetString(const std::string& keyPath, const std::string& valueName, const std::string& text);
+RegistryValue registryGetValue(const std::string& keyPath, const std::string& valueName);
+// A REG_SZ or REG_EXPAND_SZ value's text, up to its first NUL; empty when missing or of another type.
+std::string registryGetString(const std::string& keyPath, const std::string& valueName);
+bool registryKeyExists(const std::string& keyPath);
+
+// Fault injection, until reset: the operation on exactly this key fails with `error` (a Win32 error code).
+// Create: RegCreateKeyA/RegCreateKeyExA naming the key (whether or not it exists). Open: RegOpenKeyExA
+// naming it. SetValue: RegSetValueExA through any handle to it.
+enum class RegistryOperation { Create, Open, SetValue };
+void registryRefuse(RegistryOperation operation, const std::string& keyPath, LONG error = ERROR_ACCESS_DENIED);
+
+// Notification area (Shell_NotifyIconA): the icons, in the order they were added. Icons are the HICONs the
+// program gave; `flags` tells which of icon, tip and callback message were ever set (NIF_ICON, NIF_TIP,
+// NIF_MESSAGE).
+struct NotifyIcon {
+    HWND owner = nullptr;
+    UINT id = 0;
+    HICON icon = nullptr;
+    std::string tip;
+    UINT callbackMessage = 0;
+    UINT flags = 0;
+};
+std::vector<NotifyIcon> notificationArea();
+// Every Shell_NotifyIconA call since reset, oldest first, with what it carried and whether it succeeded.
+struct NotifyIconCall {
+    DWORD message = 0;  // NIM_ADD, NIM_MODIFY, NIM_DELETE...
+    HWND owner = nullptr;
+    UINT id = 0;
+    UINT flags = 0;
+    HICON icon = nullptr;
+    std::string tip;
+    UINT callbackMessage = 0;
+    bool succeeded = false;
+};
+std::vector<NotifyIconCall> notifyIconCalls();
+// While refused (until reset), NIM_ADD fails with ERROR_TIMEOUT, as when the shell does not answer.
+void refuseNotifyIconAdd(bool refuse);
+// The user does something with the mouse on an icon: the shell posts the icon's callback message to its
+// owner with wParam = the icon's id and lParam = `mouseMessage` (WM_LBUTTONDBLCLK, WM_RBUTTONUP...). False
+// when there is no such icon or it has no callback message.
+bool clickNotifyIcon(HWND owner, UINT id, UINT mouseMessage);
+
+// WinExec: every call since reset, oldest first; and what it answers (33 until reset; 31 or less is a
+// failure, such as ERROR_FILE_NOT_FOUND).
+struct WinExecCall {
+    std::string commandLine;
+    UINT show = 0;
+};
+std::vector<WinExecCall> winExecCalls();
+void setWinExecResult(UINT result);
+
+// Where GetCursorPos finds the cursor (0, 0 until reset).
+void setCursorPosition(LONG x, LONG y);
+// The windows that SetForegroundWindow brought to the front since reset, oldest first.
+std::vector<HWND> foregroundRequests();
+
+// Message boxes. MessageBoxA stays open, running a message loop on its thread (timers, posted and sent
+// messages are handled meanwhile), until it gets an answer: a scripted one, which it takes as it opens and
+// delivers like the user's click (after the sent and posted messages already waiting, before timer ticks),
+// or one given by answerMessageBox from another thread. Unanswered, it returns IDCANCEL after the time-out
+// (10000 ms of real time until changed or reset) and counts as timed out. WM_QUIT closes it with IDCANCEL
+// and is posted again for the outer loop, as modal loops do.
+struct MessageBoxCall {
+    HWND owner = nullptr;
+    std::string text;
+    std::string caption;
+    UINT type = 0;
+    bool open = false;      // still on screen
+    int result = 0;         // what MessageBoxA returned (0 while open)
+    bool timedOut = false;  // nobody answered in time
+};
+std::vector<MessageBoxCall> messageBoxes();  // every box since reset, oldest first
+void scriptMessageBoxAnswer(int answer);     // queued: each box that opens takes the oldest (IDOK, IDCANCEL...)
+bool answerMessageBox(int answer);           // answers the newest open box; false when none is open
+bool waitForMessageBox(DWORD milliseconds);  // until a box is open (real time); false when none opened
+void setMessageBoxTimeout(DWORD milliseconds);
+
+// Multimedia devices: the playback (waveOut) and recording (waveIn) devices, by product name, device 0 first
+// (none until set). Names longer than 31 characters are cut, as szPname holds 31 and a NUL. Setting a list
+// clears the failures of that list.
+void setPlaybackDevices(const std::vector<std::string>& productNames);
+void setRecordingDevices(const std::vector<std::string>& productNames);
+// The device's capabilities query fails with `error` (an MMSYSERR_ code; 6 is MMSYSERR_NODRIVER).
+void failPlaybackDeviceCaps(UINT device, UINT error = 6);
+void failRecordingDeviceCaps(UINT device, UINT error = 6);
+
+
+// ---- resources, menus, dialogs, accelerators (resource.cpp, menu.cpp, dialog.cpp) ----------------------
+// (also icon.cpp and accelerator.cpp)
+// The program's own resources: the bytes of a compiled resource file (.res), which the build embeds in the
+// program and hands over before the program's entry runs (cmake/Resources.cmake). FindResourceA and the
+// loaders find them in the program's module (GetModuleHandleA(nullptr), or a null module); no other module
+// has resources. The bytes are copied. A later call replaces the set; what was handed out from the earlier
+// one stays readable. They belong to the program, not to the simulated system: reset() keeps them. False,
+// and nothing replaced, when the bytes are not a well-formed resource file; no bytes at all: no resources.
+bool registerProgramResources(const void* data, size_t size);
+
+// What LoadIconA made an icon from: the group icon's resource id in the program (-1 when it was named by a
+// string), or the system icon's id (32512 for IDI_APPLICATION...), and the image chosen from the group.
+// Unknown handles: known false.
+struct IconSource {
+    bool known = false;
+    bool systemIcon = false;
+    int resourceId = -1;
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+};
+IconSource iconSource(HICON icon);
+int iconResourceId(HICON icon);  // iconSource(icon).resourceId: -1 for a handle LoadIconA did not make
+
+// Popup menus. TrackPopupMenuEx shows nothing: it stays open, running a message loop on its thread (timers,
+// posted and sent messages are handled meanwhile), until it gets an answer: a scripted one, which it takes
+// as it opens and delivers like the user's click (after the sent and posted messages already waiting,
+// before timer ticks), or one given from another thread while it is open. Choosing an item that the menu
+// does not offer (no such command, a separator, a popup, a grayed or disabled item) dismisses it. An
+// unanswered menu is dismissed after the time-out (10000 ms of real time until changed or reset), as a
+// click elsewhere would. WM_QUIT dismisses it and is posted again for the outer loop.
+struct PopupMenuCall {
+    HMENU menu = nullptr;
+    UINT flags = 0;
+    int x = 0;
+    int y = 0;
+    HWND window = nullptr;
+    bool hasParams = false;  // a TPMPARAMS was given: its cbSize and exclusion rectangle follow
+    UINT paramsSize = 0;
+    RECT exclude{};
+    bool succeeded = false;  // false: the call failed at once (no such menu or window, a menu already open)
+    bool open = false;       // still tracking
+    UINT chosen = 0;         // the command chosen; 0 while open or when dismissed
+    bool timedOut = false;   // nobody answered in time
+};
+std::vector<PopupMenuCall> popupMenuCalls();  // every TrackPopupMenuEx since reset, oldest first
+void scriptPopupMenuChoice(UINT commandId);   // queued: the next menu that opens chooses this item...
+void scriptPopupMenuDismissal();              // ...or is dismissed
+bool choosePopupMenuItem(UINT commandId);     // answers the newest open menu; false when none is open
+bool dismissPopupMenu();
+bool waitForPopupMenu(DWORD milliseconds);  // until a menu is open (real time); false when none opened
+void setPopupMenuTimeout(DWORD milliseconds);
+
+// Dialogs: the modal dialogs open now (from DialogBoxParamA until it returns), oldest first.
+struct DialogControl {
+    HWND window = nullptr;
+    WORD id = 0;  // as the template holds it (a control id of -1 is 0xFFFF)
+    std::string className;
+    DWORD style = 0;
+    std::string text;   // the control's text now
+    int iconId = -1;    // an icon named by ordinal in the template (SS_ICON statics), else -1
+    HICON icon = nullptr;  // that icon as the control loaded it (null if it could not)
+    short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
+};
+struct DialogInfo {
+    HWND window = nullptr;
+    int templateId = -1;  // the DIALOG resource's id (-1 when named by a string)
+    HWND owner = nullptr;
+    DWORD style = 0;
+    std::string caption;
+    std::string fontName;  // DS_SETFONT
+    WORD fontPointSize = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
+    bool running = false;                // its modal loop runs (WM_INITDIALOG has been handled)
+    std::vector<DialogControl> controls;  // in template order
+};
+std::vector<DialogInfo> openDialogs();
+bool waitForDialog(DWORD milliseconds);  // until a dialog's modal loop runs (real time)
+
+// What the user does to a dialog. Button: a click on the button with that id (WM_COMMAND with BN_CLICKED
+// from the button). Enter and Escape: the keys, as the dialog manager handles them (the default push
+// button's id or IDOK; IDCANCEL). Close: the close box (WM_SYSCOMMAND SC_CLOSE, which dialogs turn into
+// IDCANCEL).
+struct DialogInput {
+    enum class Kind { Button, Enter, Escape, Close } kind = Kind::Enter;
+    int controlId = 0;  // Button only
+};
+// Delivered by the dialog's own modal loop, on its thread, after the sent and posted messages already
+// waiting and before timer ticks. False when `dialog` is not an open dialog, or has no such button.
+bool sendDialogInput(HWND dialog, DialogInput input);
+// Queued for dialogs yet to come: a modal loop with nothing else to do takes the oldest and delivers it to
+// its dialog.
+void scriptDialogInput(DialogInput input);
 
 }  // namespace winsim

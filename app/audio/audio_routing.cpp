@@ -1,0 +1,85 @@
+#include "audio_routing.h"
+
+#include "audio/device_choice.h"
+#include "skype/skype_link.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace phonedock {
+namespace {
+
+const char kSoundMapperKey[] = "Software\\Microsoft\\Multimedia\\Sound Mapper";
+constexpr DWORD kValueBufferSize = 100;
+
+// Product names of the devices in device order; a device whose capabilities cannot be read is skipped.
+template <class Caps, class Count, class GetCaps>
+std::vector<std::string> DeviceNames(Count count, GetCaps getCaps) {
+    std::vector<std::string> names;
+    const UINT devices = count();
+    for (UINT id = 0; id < devices; ++id) {
+        Caps caps;
+        std::memset(&caps, 0, sizeof(caps));
+        if (getCaps(id, &caps, sizeof(caps)) != MMSYSERR_NOERROR) continue;
+        names.emplace_back(caps.szPname, strnlen(caps.szPname, sizeof(caps.szPname)));
+    }
+    return names;
+}
+
+void SendDeviceCommand(const char* format, const std::string& name) {
+    char command[100];
+    std::snprintf(command, sizeof(command), format, name.c_str());
+    SendSkypeCommand(command);
+}
+
+int SetSoundMapperValue(const char* valueName, const char* name, int notWritten) {
+    if (name == nullptr || *name == '\0') return SOUND_MAPPER_NO_NAME;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSoundMapperKey, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) {
+        return SOUND_MAPPER_NO_KEY;
+    }
+    char current[kValueBufferSize];
+    DWORD size = sizeof(current);
+    const bool read = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(current),
+                                       &size) == ERROR_SUCCESS;
+    int result = SOUND_MAPPER_OK;
+    if (read && NamesUsbDevice(current, std::min<size_t>(size, sizeof(current)))) {
+        if (RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
+                           static_cast<DWORD>(std::strlen(name) + 1)) != ERROR_SUCCESS) {
+            result = notWritten;
+        }
+    }
+    RegCloseKey(key);
+    return result;
+}
+
+}  // namespace
+
+int SetSoundMapperPlayback(const char* name) {
+    return SetSoundMapperValue("Playback", name, SOUND_MAPPER_PLAYBACK_NOT_WRITTEN);
+}
+
+int SetSoundMapperRecord(const char* name) {
+    return SetSoundMapperValue("Record", name, SOUND_MAPPER_RECORD_NOT_WRITTEN);
+}
+
+int RouteAudioDevices() {
+    const DeviceChoice playback =
+        ChooseDevices(DeviceNames<WAVEOUTCAPSA>(waveOutGetNumDevs, waveOutGetDevCapsA));
+    const DeviceChoice recording =
+        ChooseDevices(DeviceNames<WAVEINCAPSA>(waveInGetNumDevs, waveInGetDevCapsA));
+    int result = 0;
+    if (!playback.handset.empty()) SendDeviceCommand("SET AUDIO_OUT %s", playback.handset);
+    if (!playback.other.empty()) SetSoundMapperPlayback(playback.other.c_str());
+    if (!recording.handset.empty()) SendDeviceCommand("SET AUDIO_IN %s", recording.handset);
+    if (!recording.other.empty()) result = SetSoundMapperRecord(recording.other.c_str());
+    return result;
+}
+
+}  // namespace phonedock

@@ -1,0 +1,30 @@
+#include "handset/handset_display.h"
+
+#include "shell/handset_api.h"
+#include "shell/shared_state.h"
+#include "handset/dial_buffer.h"
+
+namespace phonedock {
+
+void ClearHandsetDisplay() {
+    HandsetDisplay({LCD_CLEAR_ALL, 0, 0, nullptr, 0});
+    HandsetLight(0);
+}
+
+void SetInCallState(int on) {
+    HandsetDisplay({LCD_INDICATOR, on, 0, nullptr, 0});
+    HandsetLight(on);
+    inCall = on != 0;
+    if (on == 1) muteState = MUTE_OFF;
+}
+
+void ShowSkypeStatus(int on) {
+    HandsetDisplay({LCD_BAR_LEVEL, on, on == 1 ? 6 : 0, nullptr, 0});
+}
+
+void ShowDialBuffer() {
+    const DialBuffer::Snapshot shown = dialBuffer.Copy();
+    HandsetDisplay({shown.length <= 0 ? LCD_CLOCK : LCD_TEXT, 1, 6, shown.text, 1});
+}
+
+}  // namespace phonedock

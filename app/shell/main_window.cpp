@@ -1,0 +1,105 @@
+#include "main_window.h"
+
+#include "shell/about_dialog.h"
+#include "shell/resource_ids.h"
+#include "shell/settings.h"
+#include "shell/shared_state.h"
+#include "shell/tray_icon.h"
+#include "skype/call_tracker.h"
+#include "skype/skype_link.h"
+
+namespace phonedock {
+
+char windowTitle[100] = "";
+
+namespace {
+
+constexpr const char kCloseQuestion[] = "Are you sure to close USB Phone Driver";
+constexpr const char kCloseCaption[] = "USB Phone Driver";
+
+LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (LOWORD(wParam)) {
+        case IDM_ABOUT:
+            DialogBoxParamA(instance.load(), MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDlgProc, 0);
+            return 0;
+        case IDM_CLOSE:
+            if (MessageBoxA(nullptr, kCloseQuestion, kCloseCaption, MB_OKCANCEL | MB_ICONQUESTION) == IDOK) {
+                DestroyWindow(window);
+            }
+            return 0;
+        default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT OnDestroy(HWND window) {
+    KillTimer(window, SKYPE_WATCHDOG_TIMER);
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OnNotification(WPARAM sender, LPARAM block) {
+    if (block == 0) return 0;
+    return HandleSkypeNotification(reinterpret_cast<HWND>(sender), reinterpret_cast<COPYDATASTRUCT*>(block));
+}
+
+}  // namespace
+
+void RegisterMainWindowClass(HINSTANCE hInstance) {
+    WNDCLASSEXA wc;
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 0;
+    wc.hInstance = hInstance;
+    wc.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(IDI_EMBLEM));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAIN_MENU);
+    wc.lpszClassName = kMainWindowClass;
+    wc.hIconSm = LoadIconA(hInstance, MAKEINTRESOURCEA(IDI_HANDSET));
+    RegisterClassExA(&wc);
+}
+
+int CreateMainWindow(HINSTANCE hInstance, int) {
+    RegisterSkypeMessages();
+    instance = hInstance;
+    const HWND window = CreateWindowExA(0, kMainWindowClass, windowTitle, WS_OVERLAPPEDWINDOW & ~WS_VISIBLE,
+                                        100, 100, 100, 60, nullptr, nullptr, hInstance, nullptr);
+    if (window == nullptr) return 0;
+    mainWindow = window;
+    trayIcon.Init(hInstance, window, IDM_ABOUT);
+    trayIcon.LoadPopupMenu(IDR_TRAY_MENU);
+    trayIcon.Add(IDI_TRAY_NO_SKYPE, "Tarvix");
+    RefreshTrayState();
+    const std::string skypePath = ReadSkypeSetting("Phone", "SkypePath");
+    if (!skypePath.empty()) WinExec(skypePath.c_str(), SW_SHOWNORMAL);
+    SetTimer(window, SKYPE_WATCHDOG_TIMER, kWatchdogPeriodMs, nullptr);
+    BroadcastSkypeDiscover(window);
+    return 1;
+}
+
+// One case a message; the handlers carry the work.
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_DESTROY: return OnDestroy(window);
+        case WM_COPYDATA:
+            return OnSkypeCopyData(window, reinterpret_cast<HWND>(wParam),
+                                   reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case WM_COMMAND: return OnCommand(window, message, wParam, lParam);
+        case WM_TIMER: OnWatchdogTick(); return 0;
+        case WM_SKYPE_NOTIFICATION: return OnNotification(wParam, lParam);
+        case WM_SKYPE_ATTACH_STATUS:
+            OnSkypeAttachStatus(window, reinterpret_cast<HWND>(wParam), lParam);
+            return 0;
+        case WM_TRAY_NOTIFY: trayIcon.OnNotify(window, wParam, lParam); return 0;
+        default: break;
+    }
+    if (message == msgSkypeAttach && msgSkypeAttach != 0) {
+        PostMessageA(window, WM_SKYPE_ATTACH_STATUS, wParam, lParam);
+        return 1;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace phonedock

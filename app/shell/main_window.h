@@ -1,0 +1,17 @@
+// The hidden main window: the window Skype talks to, the device library watches, the timer ticks on and the
+// tray icon belongs to.
+#pragma once
+
+#include <windows.h>
+
+namespace phonedock {
+
+constexpr const char kMainWindowClass[] = "TarvixWindowClass20041118";
+extern char windowTitle[100];
+
+void RegisterMainWindowClass(HINSTANCE instance);
+// Creates the window and everything that hangs on it (tray icon, timer, the first Discover). 1 on success.
+int CreateMainWindow(HINSTANCE instance, int showCommand);
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace phonedock

@@ -1,0 +1,47 @@
+// The program's entry: one copy at a time, the device library bound by name, the hidden main window, the
+// message loop, and the orderly stop.
+#include "handset/handset_display.h"
+#include "handset/handset_events.h"
+#include "shell/handset_api.h"
+#include "shell/main_window.h"
+#include "shell/resource_ids.h"
+#include "shell/shared_state.h"
+#include "skype/notification_block.h"
+
+using namespace phonedock;
+
+namespace {
+
+bool IsFirstInstance() {
+    return FindWindowExA(nullptr, nullptr, kMainWindowClass, windowTitle) == nullptr;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int showCommand) {
+    LoadStringA(hInstance, IDS_WINDOW_TITLE, windowTitle, sizeof(windowTitle));
+    if (!IsFirstInstance()) return 0;
+    LoadHandsetLibrary(kHandsetLibraryName);
+    RegisterMainWindowClass(hInstance);
+    if (!CreateMainWindow(hInstance, showCommand)) return 0;
+
+    handsetAbsent = HandsetOpen(mainWindow);
+    HandsetBind(OnHandsetKey, OnHandsetPlug);
+    HandsetDisplay({LCD_CLOCK, 1, 6, "", 1});
+    HandsetDisplay({LCD_BAR_LEVEL, 1, 6, "", 1});
+
+    const HACCEL accelerators = LoadAcceleratorsA(hInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    MSG msg{};
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!TranslateAcceleratorA(msg.hwnd, accelerators, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+
+    ClearHandsetDisplay();
+    HandsetClose();
+    UnloadHandsetLibrary();
+    FreeUnhandledNotificationBlocks();
+    return static_cast<int>(msg.wParam);
+}

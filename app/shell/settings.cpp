@@ -1,0 +1,46 @@
+#include "settings.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace phonedock {
+namespace {
+
+const char kLastTimeKey[] = "Software\\Zentary\\DLL\\LastTime";
+const char kLastTimeValue[] = "USB PHONE";
+const std::string kSkypeSegment = "Skype\\";
+constexpr DWORD kSettingBufferSize = 100;
+
+}  // namespace
+
+void RecordLoadedLibrary(const char* fileName) {
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, kLastTimeKey, &key) != ERROR_SUCCESS &&
+        RegOpenKeyExA(HKEY_CURRENT_USER, kLastTimeKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    RegSetValueExA(key, kLastTimeValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(fileName),
+                   static_cast<DWORD>(std::strlen(fileName) + 1));
+    RegCloseKey(key);
+}
+
+std::string ReadSkypeSetting(const char* subkey, const char* valueName) {
+    const std::string path = "SOFTWARE\\" + kSkypeSegment + subkey;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    char buffer[kSettingBufferSize];
+    buffer[0] = '\0';
+    DWORD size = sizeof(buffer);
+    const LONG result =
+        RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) return {};
+    // Only a text that ends inside the buffer counts; anything longer was cut by the read.
+    const void* terminator = std::memchr(buffer, '\0', std::min<size_t>(size, sizeof(buffer)));
+    if (terminator == nullptr) return {};
+    return std::string(buffer);
+}
+
+}  // namespace phonedock

@@ -1,0 +1,105 @@
+#include "call_tracker.h"
+
+#include "handset/dial_buffer.h"
+#include "handset/handset_display.h"
+#include "shell/handset_api.h"
+#include "shell/shared_state.h"
+#include "skype/notification.h"
+#include "skype/notification_block.h"
+#include "skype/skype_link.h"
+
+#include <cstdio>
+#include <set>
+
+namespace phonedock {
+namespace {
+
+// Touched on the main thread only.
+std::set<int32_t> outgoingCalls;
+std::set<int32_t> connectedCalls;
+
+void EndCall(int32_t id, bool clearsRinging) {
+    SetInCallState(0);
+    HandsetRing(0);
+    if (clearsRinging) ringingCallId = 0;
+    outgoingCalls.erase(id);
+    connectedCalls.erase(id);
+    dialBuffer.Clear();
+    ShowDialBuffer();
+}
+
+void CallFailed(int32_t id) {
+    SetInCallState(0);
+    HandsetRing(0);
+    outgoingCalls.erase(id);
+    ringingCallId = 0;
+}
+
+// A call rings: from outside while nothing is connected it rings the handset and asks for the caller's
+// name; from outside during a connected call it is turned away.
+void CallRinging(int32_t id) {
+    SetInCallState(1);
+    if (!outgoingCalls.contains(id)) {
+        char command[100];
+        if (!connectedCalls.empty()) {
+            std::snprintf(command, sizeof(command), "SET CALL %d STATUS FINISHED", id);
+            SendSkypeCommand(command);
+        } else {
+            HandsetRing(1);
+            std::snprintf(command, sizeof(command), "GET CALL %d PARTNER_DISPNAME", id);
+            SendSkypeCommand(command);
+        }
+    }
+    ringingCallId = id;
+}
+
+void ApplyStatus(int32_t id, CallStatus status) {
+    switch (status) {
+        case CallStatus::Failed:
+        case CallStatus::Unplaced: CallFailed(id); break;
+        case CallStatus::Routing:
+            dtmfCallId = id;
+            outgoingCalls.insert(id);
+            break;
+        case CallStatus::Ringing: CallRinging(id); break;
+        case CallStatus::InProgress:
+            SetInCallState(1);
+            HandsetRing(0);
+            ringingCallId = 0;
+            connectedCalls.insert(id);
+            break;
+        case CallStatus::Finished: EndCall(id, /*clearsRinging=*/false); break;
+        case CallStatus::Missed:
+        case CallStatus::Refused: EndCall(id, /*clearsRinging=*/true); break;
+        case CallStatus::OnHold:
+        case CallStatus::Busy:
+        case CallStatus::None: break;
+    }
+}
+
+}  // namespace
+
+LRESULT HandleSkypeNotification(HWND sender, COPYDATASTRUCT* block) {
+    if (sender != skypeApiWindow.load()) {
+        FreeNotificationBlock(block);
+        return 0;
+    }
+    const Notification n = ParseNotification(NotificationText(block));
+    switch (n.kind) {
+        case Notification::Kind::MuteOff: muteState = MUTE_OFF; break;
+        case Notification::Kind::MuteOn: muteState = MUTE_ON; break;
+        case Notification::Kind::Call:
+            if (n.callId <= 0) break;
+            if (n.hasDisplayName) {
+                dialBuffer.Replace(n.displayName.data(), n.displayName.size());
+                ShowDialBuffer();
+            }
+            ApplyStatus(n.callId, n.status);
+            break;
+        case Notification::Kind::Other: break;
+    }
+    FreeNotificationBlock(block);
+    return 1;
+}
+
+}  // namespace phonedock

@@ -1,0 +1,78 @@
+#include "skype_link.h"
+
+#include "handset/handset_display.h"
+#include "shell/shared_state.h"
+#include "shell/tray_icon.h"
+#include "skype/notification_block.h"
+#include "skype/skype_windows.h"
+
+#include <cstring>
+
+namespace phonedock {
+
+UINT msgSkypeAttach = 0;
+UINT msgSkypeDiscover = 0;
+
+namespace {
+
+// A hung window must not freeze the program: commands also go out from the key handling thread, which holds
+// every further key while it waits.
+constexpr UINT kSendTimeoutMs = 5000;
+
+}  // namespace
+
+void RegisterSkypeMessages() {
+    msgSkypeAttach = RegisterWindowMessageA("SkypeControlAPIAttach");
+    msgSkypeDiscover = RegisterWindowMessageA("SkypeControlAPIDiscover");
+}
+
+void BroadcastSkypeDiscover(HWND window) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(HWND_BROADCAST, msgSkypeDiscover, reinterpret_cast<WPARAM>(window), 0,
+                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+}
+
+LRESULT SendSkypeCommand(const char* text) {
+    COPYDATASTRUCT data;
+    data.dwData = 0;
+    data.cbData = static_cast<DWORD>(std::strlen(text) + 1);
+    data.lpData = const_cast<char*>(text);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(skypeApiWindow.load(), WM_COPYDATA, reinterpret_cast<WPARAM>(mainWindow.load()),
+                        reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+    return static_cast<LRESULT>(result);
+}
+
+// Never parsed here: the sender's data lives only as long as this call, and Skype may be in the middle of
+// a command of ours. The copy is handled from the queue, in the order notifications arrived.
+LRESULT OnSkypeCopyData(HWND window, HWND sender, const COPYDATASTRUCT* data) {
+    if (data == nullptr) return 1;
+    COPYDATASTRUCT* block = CopyNotificationBlock(*data);
+    if (block != nullptr && !PostMessageA(window, WM_SKYPE_NOTIFICATION, reinterpret_cast<WPARAM>(sender),
+                                          reinterpret_cast<LPARAM>(block))) {
+        FreeNotificationBlock(block);
+    }
+    return 1;
+}
+
+void OnSkypeAttachStatus(HWND window, HWND skypeWindow, LPARAM status) {
+    if (status == SKYPE_ATTACH_SUCCESS) {
+        skypeMainWindow = nullptr;
+        skypeApiWindow = skypeWindow;
+        FindSkypeMainWindow();
+        RefreshTrayState();
+    } else if (status == SKYPE_API_AVAILABLE) {
+        BroadcastSkypeDiscover(window);
+    }
+}
+
+void OnWatchdogTick() {
+    ShowDialBuffer();
+    const HWND api = skypeApiWindow;
+    if (api != nullptr && !IsWindow(api)) {
+        skypeApiWindow = nullptr;
+        RefreshTrayState();
+    }
+}
+
+}  // namespace phonedock

@@ -1,0 +1,31 @@
+// Skype's desktop API over window messages: the attach handshake, commands out, notifications in, and the
+// watchdog that notices Skype going away.
+#pragma once
+
+#include <windows.h>
+
+namespace phonedock {
+
+// Private messages of the main window.
+constexpr UINT WM_SKYPE_NOTIFICATION = WM_USER + 1;   // wParam sender window, lParam a notification block
+constexpr UINT WM_SKYPE_ATTACH_STATUS = WM_USER + 2;  // wParam Skype's API window, lParam the status
+constexpr UINT_PTR SKYPE_WATCHDOG_TIMER = 1001;
+constexpr UINT kWatchdogPeriodMs = 2000;
+
+constexpr LPARAM SKYPE_ATTACH_SUCCESS = 0;
+constexpr LPARAM SKYPE_API_AVAILABLE = 0x8001;
+
+extern UINT msgSkypeAttach;
+extern UINT msgSkypeDiscover;
+
+void RegisterSkypeMessages();
+// Asks every top-level window, Skype's among them, to attach to `window`.
+void BroadcastSkypeDiscover(HWND window);
+// Sends one command text to the attached Skype and returns its answer; nothing happens while detached.
+LRESULT SendSkypeCommand(const char* text);
+
+LRESULT OnSkypeCopyData(HWND window, HWND sender, const COPYDATASTRUCT* data);
+void OnSkypeAttachStatus(HWND window, HWND skypeWindow, LPARAM status);
+void OnWatchdogTick();
+
+}  // namespace phonedock

@@ -1,0 +1,138 @@
+// Skype's notifications as the program follows them: the handset rings, lights and shows the caller's name;
+// a second caller during a call is turned away; texts from anyone else, or malformed ones, change nothing.
+#include "phonedock_fixture.h"
+#include "scripted_skype.h"
+
+using namespace std::chrono_literals;
+using Commands = std::vector<std::string>;
+
+namespace {
+
+class CallTrackerTest : public PhonedockTest {
+  protected:
+    void SetUp() override {
+        PhonedockTest::SetUp();
+        handset = &AddHandset();
+        skype.emplace();
+        StartProgram();
+        ASSERT_EQ(winsim::iconResourceId(TrayIcon()->icon), 129);  // attached
+        baseCommands = skype->Commands().size();
+    }
+
+    void TearDown() override {
+        if (program.joinable()) StopProgram();
+        skype.reset();
+        PhonedockTest::TearDown();
+    }
+
+    void Notify(const std::string& text) {
+        skype->Notify(text);
+        Settle();
+    }
+
+    Commands NewCommands() {
+        const Commands all = skype->Commands();
+        return Commands(all.begin() + static_cast<long>(baseCommands), all.end());
+    }
+
+    sim::Handset* handset = nullptr;
+    std::optional<ScriptedSkype> skype;
+    size_t baseCommands = 0;
+};
+
+}  // namespace
+
+TEST_F(CallTrackerTest, AnIncomingCallRingsShowsTheCallerAndEnds) {
+    Notify("CALL 12 STATUS RINGING");
+    EXPECT_TRUE(handset->ringer());
+    EXPECT_TRUE(handset->backlight());
+    EXPECT_TRUE(handset->display().indicator);
+    EXPECT_EQ(NewCommands(), Commands{"GET CALL 12 PARTNER_DISPNAME"});
+
+    Notify("CALL 12 PARTNER_DISPNAME 0049-30-1234");
+    EXPECT_EQ(handset->display().upper, "   00");
+    EXPECT_EQ(handset->display().lower, "49-30-1234");
+    Tick();  // the timer shows the name too, not the clock
+    EXPECT_EQ(handset->display().lower, "49-30-1234");
+
+    Notify("CALL 12 STATUS INPROGRESS");
+    EXPECT_FALSE(handset->ringer());
+    EXPECT_TRUE(handset->display().indicator);
+    EXPECT_TRUE(handset->backlight());
+
+    // Another caller while one is connected is finished at once, without ringing or a name request.
+    Notify("CALL 15 STATUS RINGING");
+    EXPECT_FALSE(handset->ringer());
+    EXPECT_EQ(NewCommands(), (Commands{"GET CALL 12 PARTNER_DISPNAME", "SET CALL 15 STATUS FINISHED"}));
+
+    Notify("CALL 12 STATUS FINISHED");
+    EXPECT_FALSE(handset->display().indicator);
+    EXPECT_FALSE(handset->backlight());
+    EXPECT_EQ(handset->display().lower, "      0905");  // the clock again
+
+    // 12 is no longer connected: the next caller rings.
+    Notify("CALL 16 STATUS RINGING");
+    EXPECT_TRUE(handset->ringer());
+    Notify("CALL 16 STATUS MISSED");
+    EXPECT_FALSE(handset->ringer());
+}
+
+TEST_F(CallTrackerTest, ACallPlacedFromHereRingsAtTheFarEndOnly) {
+    Notify("CALL 7 STATUS ROUTING");
+    Notify("CALL 7 STATUS RINGING");
+    EXPECT_TRUE(handset->display().indicator);
+    EXPECT_FALSE(handset->ringer());
+    EXPECT_TRUE(NewCommands().empty());
+    Notify("CALL 7 STATUS FAILED");
+    EXPECT_FALSE(handset->display().indicator);
+    EXPECT_FALSE(handset->backlight());
+
+    // ONHOLD, BUSY and unknown status words change nothing.
+    Notify("CALL 9 STATUS INPROGRESS");
+    const auto image = handset->image();
+    const size_t reports = handset->receivedCount();
+    Notify("CALL 9 STATUS ONHOLD");
+    Notify("CALL 9 STATUS BUSY");
+    Notify("CALL 9 STATUS EARLYMEDIA");
+    EXPECT_EQ(handset->receivedCount(), reports);
+    EXPECT_EQ(handset->image(), image);
+}
+
+TEST_F(CallTrackerTest, MalformedOrForeignNotificationsChangeNothing) {
+    const size_t reports = handset->receivedCount();
+    Notify("call 5 STATUS RINGING");
+    Notify("CALL 0 STATUS RINGING");
+    Notify("CALL -3 STATUS RINGING");
+    Notify("MUTE");
+    skype->Send("CALL 31 STATUS RINGING");  // no terminator: read within the block
+    skype->Send("");                        // nothing at all
+    Settle();
+    EXPECT_TRUE(handset->ringer());  // the unterminated one is still a whole text
+    EXPECT_EQ(NewCommands(), Commands{"GET CALL 31 PARTNER_DISPNAME"});
+
+    // The same text from a window that is not Skype's API window.
+    Notify("CALL 31 STATUS MISSED");
+    ScriptedSkype impostor;
+    const size_t before = handset->receivedCount();
+    COPYDATASTRUCT data{0, 23, const_cast<char*>("CALL 40 STATUS RINGING")};
+    EXPECT_EQ(SendMessageA(MainWindow(), WM_COPYDATA, reinterpret_cast<WPARAM>(impostor.window()),
+                           reinterpret_cast<LPARAM>(&data)),
+              1);
+    Settle();
+    EXPECT_EQ(handset->receivedCount(), before);
+    EXPECT_GT(before, reports);
+}
+
+TEST_F(CallTrackerTest, ACallersNameIsShownAndNeverReadAsAStatus) {
+    Notify("CALL 12 STATUS RINGING");
+    Notify("CALL 12 PARTNER_DISPNAME 5 STATUS FINISHED");
+    // The name stands on the display and the call still rings.
+    EXPECT_TRUE(handset->ringer());
+    EXPECT_TRUE(handset->display().indicator);
+    Notify("CALL 12 PARTNER_DISPNAME 1 STATUS RINGING");
+    EXPECT_EQ(NewCommands(), Commands{"GET CALL 12 PARTNER_DISPNAME"});  // not asked again
+
+    // A name far longer than the display buffer is cut to its 999 characters; its end is not shown.
+    Notify("CALL 12 PARTNER_DISPNAME " + std::string(5000, '7') + "123");
+    EXPECT_EQ(handset->display().lower, "7777777777");
+}

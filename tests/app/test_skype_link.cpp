@@ -1,0 +1,121 @@
+// Attaching to Skype, whichever starts first; Skype's audio pointed at the handset; Skype going away and
+// coming back.
+#include "phonedock_fixture.h"
+#include "skype/skype_process.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr const char* kTipAttached = "USB Device Driver (Skype Feature-Enabled)";
+constexpr const char* kTipNoSkype = "USB Device Driver (Please Launch Skype)";
+
+class SkypeLinkTest : public PhonedockTest {
+  protected:
+    void TearDown() override {
+        if (program.joinable()) StopProgram();
+        skype.reset();
+        PhonedockTest::TearDown();
+    }
+
+    int TrayIconId() { return winsim::iconResourceId(TrayIcon()->icon); }
+
+    bool WaitForTray(int iconId) {
+        return testsupport::Eventually([&] { return TrayIconId() == iconId; });
+    }
+
+    std::optional<sim::SimulatedSkype> skype;
+};
+
+}  // namespace
+
+TEST_F(SkypeLinkTest, AttachesToARunningSkypeAndPointsItsAudioAtTheHandset) {
+    winsim::setPlaybackDevices({"Realtek HD Audio", "Virtual Cable", "USB Audio Device"});
+    winsim::setRecordingDevices({"USB Audio Device", "Realtek Mic"});
+    winsim::registrySetString(kSoundMapperKey, "Playback", "USB Audio Device");
+    winsim::registrySetString(kSoundMapperKey, "Record", "Realtek Mic");
+    sim::Handset& handset = AddHandset();
+    skype.emplace();
+    ASSERT_TRUE(skype->start());
+    StartProgram();
+
+    ASSERT_TRUE(WaitForTray(129));
+    EXPECT_EQ(TrayIcon()->tip, kTipAttached);
+    EXPECT_EQ(skype->attachedClients(), std::vector<HWND>{MainWindow()});
+    ASSERT_TRUE(skype->waitForCommand("SET AUDIO_IN USB Audio Device", 2s).has_value());
+    Settle();
+    EXPECT_EQ(skype->audioOut(), "USB Audio Device");
+    EXPECT_EQ(skype->audioIn(), "USB Audio Device");
+    // Windows' own default moves off the handset to the PC's card; one that names no USB device stays.
+    EXPECT_EQ(winsim::registryGetString(kSoundMapperKey, "Playback"), "Realtek HD Audio");
+    EXPECT_EQ(winsim::registryGetString(kSoundMapperKey, "Record"), "Realtek Mic");
+    EXPECT_EQ(handset.display().barLevel(), 6);
+
+    // Skype exits: within one tick the program notices and says so.
+    skype->crash();
+    Tick();
+    EXPECT_EQ(TrayIconId(), 131);
+    EXPECT_EQ(TrayIcon()->tip, kTipNoSkype);
+    EXPECT_EQ(handset.display().barLevel(), 0);
+
+    // Skype starts again and announces itself: the program asks again and is attached again, audio and all.
+    const size_t commandsBefore = skype->commands().size();
+    ASSERT_TRUE(skype->start());
+    ASSERT_TRUE(WaitForTray(129));
+    ASSERT_TRUE(skype->waitForCommand("SET AUDIO_OUT USB Audio Device", 2s, commandsBefore).has_value());
+}
+
+TEST_F(SkypeLinkTest, ASkypeStartedLaterIsAttachedWhenItAnnouncesItself) {
+    AddHandset();
+    StartProgram();
+    EXPECT_EQ(TrayIconId(), 131);
+    Tick();
+    EXPECT_EQ(TrayIconId(), 131);  // the program never asks again by itself
+
+    skype.emplace();
+    ASSERT_TRUE(skype->start());
+    ASSERT_TRUE(WaitForTray(129));
+    EXPECT_EQ(skype->discoveries().size(), 1u);
+}
+
+TEST_F(SkypeLinkTest, AnAttachNotGrantedChangesNothing) {
+    AddHandset();
+    sim::SkypeConfig refusing;
+    refusing.attachStatus = 2;
+    skype.emplace(refusing);
+    ASSERT_TRUE(skype->start());
+    StartProgram();
+    ASSERT_TRUE(testsupport::Eventually([&] { return !skype->discoveries().empty(); }));
+    Settle();
+    EXPECT_EQ(TrayIconId(), 131);
+    EXPECT_TRUE(skype->commands().empty());  // no audio commands either
+}
+
+TEST_F(SkypeLinkTest, AnIncomingCallFromSkypeRingsTheHandsetWithTheCallersName) {
+    sim::Handset& handset = AddHandset();
+    skype.emplace();
+    ASSERT_TRUE(skype->start());
+    StartProgram();
+    ASSERT_TRUE(WaitForTray(129));
+
+    const int call = skype->incomingCall("0049-30-1234");
+    ASSERT_TRUE(handset.waitUntil([&] { return handset.display().lower == "49-30-1234"; }, 2s));
+    EXPECT_TRUE(handset.ringer());
+    EXPECT_TRUE(handset.backlight());
+    ASSERT_TRUE(
+        skype->waitForCommand("GET CALL " + std::to_string(call) + " PARTNER_DISPNAME", 2s).has_value());
+
+    skype->farEndHangsUp(call);  // the caller gives up: a missed call
+    ASSERT_TRUE(handset.waitUntil([&] { return !handset.ringer(); }, 2s));
+    ASSERT_TRUE(handset.waitUntil([&] { return handset.display().lower == "      0905"; }, 2s));
+    EXPECT_FALSE(handset.backlight());
+}
+
+TEST_F(SkypeLinkTest, WithoutAHandsetTheIconSaysSoOnceSkypeAttaches) {
+    skype.emplace();
+    ASSERT_TRUE(skype->start());
+    StartProgram();
+    ASSERT_TRUE(WaitForTray(130));
+    EXPECT_EQ(TrayIcon()->tip, "USB Device Driver (Please Connect USB Phone)");
+    EXPECT_TRUE(skype->commands().empty());  // audio is routed only with the handset there
+}

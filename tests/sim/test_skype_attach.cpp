@@ -1,0 +1,189 @@
+// The Skype stand-in's attach handshake, windows and life, seen from a client window on the test's thread
+// as the program sees Skype.
+#include "sim/test_skype_client.h"
+#include "skype/skype_process.h"
+#include "support/winsim_fixture.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using skype_test::TestClient;
+using SkypeAttachTest = WinsimTest;
+
+std::string classOf(HWND hwnd) {
+    char name[100] = {};
+    GetClassNameA(hwnd, name, sizeof(name));
+    return name;
+}
+
+std::string titleOf(HWND hwnd) {
+    char title[100] = {};
+    GetWindowTextA(hwnd, title, sizeof(title));
+    return title;
+}
+
+bool minimized(HWND hwnd) {
+    return (GetWindowLongA(hwnd, GWL_STYLE) & WS_MINIMIZE) != 0;
+}
+
+TEST_F(SkypeAttachTest, RunningSkypeAnswersDiscoverFromWindowsOfAnotherProcess) {
+    sim::SimulatedSkype skype;
+    ASSERT_TRUE(skype.start());
+    TestClient client;
+    client.discover();
+    ASSERT_TRUE(client.waitForAttach(0));
+    EXPECT_EQ(client.skype(), skype.apiWindow());
+    EXPECT_EQ(skype.discoveries(), std::vector<HWND>{client.window()});
+    EXPECT_EQ(skype.attachedClients(), std::vector<HWND>{client.window()});
+
+    DWORD process = 0;
+    const DWORD thread = GetWindowThreadProcessId(skype.apiWindow(), &process);
+    EXPECT_EQ(process, sim::kSkypeProcessId);
+    EXPECT_NE(process, GetCurrentProcessId());
+    EXPECT_EQ(thread, skype.threadId());
+    EXPECT_FALSE(IsWindowVisible(skype.apiWindow()));
+
+    // The main window is a visible top-level window of the API window's thread, with the edit field in it.
+    EXPECT_EQ(GetWindowThreadProcessId(skype.mainWindow(), nullptr), thread);
+    EXPECT_EQ(classOf(skype.mainWindow()), "tSkMainForm.UnicodeClass");
+    EXPECT_EQ(titleOf(skype.mainWindow()), "Skype - echo123");
+    EXPECT_TRUE(IsWindowVisible(skype.mainWindow()));
+    EXPECT_FALSE(minimized(skype.mainWindow()));
+    EXPECT_EQ(classOf(skype.editField()), "Edit");
+    EXPECT_EQ(GetWindowLongPtrA(skype.editField(), GWLP_HWNDPARENT),
+              reinterpret_cast<LONG_PTR>(skype.mainWindow()));
+}
+
+TEST_F(SkypeAttachTest, SkypeStartedLaterAnnouncesItsApiThenAttaches) {
+    TestClient client;
+    sim::SimulatedSkype skype;
+    ASSERT_TRUE(skype.start());
+    ASSERT_TRUE(client.waitForAttach(0x8001));
+    EXPECT_EQ(client.attaches().front().skype, skype.apiWindow());
+    EXPECT_TRUE(skype.attachedClients().empty());
+
+    client.discover();
+    ASSERT_TRUE(client.waitForAttach(0));
+    EXPECT_EQ(client.skype(), skype.apiWindow());
+}
+
+TEST_F(SkypeAttachTest, RefusedClientIsRecordedButNotServed) {
+    sim::SkypeConfig config;
+    config.attachStatus = 2;
+    sim::SimulatedSkype skype(config);
+    ASSERT_TRUE(skype.start());
+    TestClient client;
+    client.discover();
+    ASSERT_TRUE(client.waitForAttach(2));
+    EXPECT_TRUE(skype.attachedClients().empty());
+
+    EXPECT_TRUE(client.send("GET MUTE", skype.apiWindow()));
+    ASSERT_EQ(skype.commands().size(), 1u);
+    EXPECT_EQ(skype.commands()[0].text, "GET MUTE");
+    EXPECT_FALSE(skype.commands()[0].fromAttachedClient);
+    EXPECT_FALSE(client.waitForText("MUTE OFF", 0, 100ms));
+}
+
+TEST_F(SkypeAttachTest, PendingAnswerComesAfterItsDelayAndTheGrantLater) {
+    sim::SkypeConfig config;
+    config.attachStatus = 1;
+    config.attachDelay = 150ms;
+    config.attachByPost = true;
+    sim::SimulatedSkype skype(config);
+    ASSERT_TRUE(skype.start());
+    TestClient client;
+    const auto asked = std::chrono::steady_clock::now();
+    client.discover();
+    ASSERT_TRUE(client.waitForAttach(1));
+    EXPECT_GE(std::chrono::steady_clock::now() - asked, 150ms);
+    EXPECT_TRUE(skype.attachedClients().empty());
+
+    ASSERT_TRUE(skype.answerAttach(client.window(), 0));
+    ASSERT_TRUE(client.waitForAttach(0));
+    EXPECT_EQ(skype.attachedClients(), std::vector<HWND>{client.window()});
+    ASSERT_TRUE(client.send("GET MUTE"));
+    EXPECT_TRUE(client.sawText("MUTE OFF"));
+}
+
+TEST_F(SkypeAttachTest, CrashTakesTheWindowsAtOnceAndRestartAnnouncesAFreshSkype) {
+    sim::SimulatedSkype skype;
+    ASSERT_TRUE(skype.start());
+    TestClient client;
+    client.discover();
+    ASSERT_TRUE(client.waitForAttach(0));
+    const int first = skype.incomingCall("Bob");
+    ASSERT_TRUE(client.waitForText("CALL " + std::to_string(first) + " STATUS RINGING"));
+    ASSERT_TRUE(client.send("GET MUTE"));
+    const HWND oldApi = skype.apiWindow();
+    const HWND oldMain = skype.mainWindow();
+    const size_t textsBefore = client.texts().size();
+
+    skype.crash();
+    EXPECT_FALSE(skype.running());
+    EXPECT_FALSE(IsWindow(oldApi));
+    EXPECT_FALSE(IsWindow(oldMain));
+    EXPECT_EQ(skype.apiWindow(), nullptr);
+    EXPECT_FALSE(client.send("GET MUTE", oldApi));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_FALSE(client.waitUntil([&] { return client.texts().size() > textsBefore; }, 50ms)) << "no goodbye";
+
+    const size_t attachesBefore = client.attaches().size();
+    ASSERT_TRUE(skype.restart());
+    ASSERT_TRUE(client.waitUntil([&] { return client.attaches().size() > attachesBefore; }));
+    EXPECT_EQ(client.attaches().back().status, 0x8001);
+    EXPECT_EQ(client.attaches().back().skype, skype.apiWindow());
+    EXPECT_NE(skype.apiWindow(), oldApi);
+    EXPECT_TRUE(skype.calls().empty());
+    EXPECT_TRUE(skype.attachedClients().empty());
+    EXPECT_EQ(skype.commands().size(), 1u) << "the records stay";
+
+    client.discover();
+    ASSERT_TRUE(client.waitUntil([&] { return client.skype() == skype.apiWindow(); }));
+    EXPECT_GT(skype.incomingCall("Carol"), first);
+}
+
+TEST_F(SkypeAttachTest, ClosingTheMainWindowHidesItAndQuitDestroysEverything) {
+    sim::SimulatedSkype skype;
+    ASSERT_TRUE(skype.start());
+    const HWND api = skype.apiWindow();
+    const HWND main = skype.mainWindow();
+
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(skype.waitUntil([&] { return skype.mainWindowCloseCount() == 1; }, 3s));
+    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_TRUE(IsWindow(main));
+    EXPECT_TRUE(skype.running());
+
+    skype.quit();
+    EXPECT_FALSE(skype.running());
+    EXPECT_FALSE(IsWindow(api));
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_TRUE(skype.start()) << "its classes went with it";
+}
+
+TEST_F(SkypeAttachTest, MainWindowTakesAnotherClassTitleAndShowState) {
+    sim::SkypeConfig config;
+    config.mainWindowClass = "OtherMainForm";
+    config.mainWindowTitle = "TOM-Skype - echo123";
+    config.mainWindowShow = sim::MainWindowShow::Minimized;
+    sim::SimulatedSkype skype(config);
+    ASSERT_TRUE(skype.start());
+    const HWND main = skype.mainWindow();
+    EXPECT_EQ(classOf(main), "OtherMainForm");
+    EXPECT_EQ(titleOf(main), "TOM-Skype - echo123");
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_TRUE(minimized(main));
+
+    ASSERT_TRUE(skype.showMainWindow(sim::MainWindowShow::Hidden));
+    EXPECT_FALSE(IsWindowVisible(main));
+    ASSERT_TRUE(skype.showMainWindow(sim::MainWindowShow::Normal));
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_FALSE(minimized(main));
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+// Modal dialogs from templates: the windows DialogBoxParamA builds, WM_INITDIALOG, the modal loop and
+// EndDialog, the dialog manager's default processing (Enter, Escape, the close box), and dialogs that are
+// opened from inside another dialog's loop or run on another thread.
+#include "support/winsim_fixture.h"
+#include "test_message_support.h"
+#include "ui_resource_ids.h"
+
+#include <thread>
+
+using namespace winsim_test;
+using Kind = winsim::DialogInput::Kind;
+
+namespace {
+
+// What the dialog procedure saw and did, for the test to look at.
+struct Observed {
+    LPARAM initParam = 0;
+    WPARAM initFocus = 0;
+    std::string className;
+    std::vector<winsim::DialogInfo> atInit;       // the open dialogs as WM_INITDIALOG saw them
+    std::vector<std::pair<WORD, WORD>> commands;  // (id, notification)
+    std::vector<LPARAM> commandSources;
+    bool destroyed = false;
+    int timerTicks = 0;
+};
+Observed observed;
+
+// Ends the dialog with the id of OK, Cancel or Save; leaves everything else to the default processing.
+INT_PTR CALLBACK recordingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            observed.initParam = lParam;
+            observed.initFocus = wParam;
+            observed.atInit = winsim::openDialogs();
+            char className[16];
+            GetClassNameA(dialog, className, sizeof(className));
+            observed.className = className;
+            return TRUE;
+        case WM_COMMAND:
+            observed.commands.emplace_back(LOWORD(wParam), HIWORD(wParam));
+            observed.commandSources.push_back(lParam);
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_SAVE) {
+                EndDialog(dialog, LOWORD(wParam));
+                return TRUE;
+            }
+            return FALSE;
+        case WM_DESTROY: observed.destroyed = true; return FALSE;
+        default: return FALSE;
+    }
+}
+
+INT_PTR CALLBACK endsAtOnce(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) EndDialog(dialog, 77);
+    if (message == WM_DESTROY) observed.destroyed = true;
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+// Opens a second dialog from inside the first one's loop, as a tray icon asking for About again does.
+INT_PTR secondResult = 0;
+LRESULT CALLBACK opensSecondDialog(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER) {
+        secondResult =
+            DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(TEST_DIALOG), hwnd, endsAtOnce, 0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+class DialogTest : public WinsimTest {
+  protected:
+    void SetUp() override {
+        WinsimTest::SetUp();
+        observed = Observed{};
+        registerClass("DialogOwner", opensSecondDialog);
+        owner = makeWindow("DialogOwner");
+    }
+
+    INT_PTR openDialog(int templateId = TEST_DIALOG, DLGPROC proc = recordingDialog, LPARAM param = 0) {
+        return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), owner, proc, param);
+    }
+
+    HWND owner = nullptr;
+};
+
+}  // namespace
+
+TEST_F(DialogTest, TheTemplateBecomesADialogWindowWithItsControls) {
+    winsim::scriptDialogInput({Kind::Escape});
+    EXPECT_EQ(openDialog(TEST_DIALOG, recordingDialog, 1234), IDCANCEL);
+    EXPECT_EQ(observed.initParam, 1234);
+    ASSERT_EQ(observed.atInit.size(), 1u);
+    const winsim::DialogInfo& d = observed.atInit[0];
+    EXPECT_EQ(d.templateId, TEST_DIALOG);
+    EXPECT_EQ(d.owner, owner);
+    EXPECT_EQ(d.caption, "Test dialog");
+    EXPECT_EQ(d.style, static_cast<DWORD>(DS_MODALFRAME | DS_SETFONT | WS_CAPTION | WS_SYSMENU));
+    EXPECT_EQ(d.fontName, "Tahoma");
+    EXPECT_EQ(d.fontPointSize, 9);
+    EXPECT_EQ(d.cx, 200);
+    EXPECT_EQ(d.cy, 100);
+    EXPECT_EQ(observed.className, "#32770");
+
+    ASSERT_EQ(d.controls.size(), 6u);
+    EXPECT_EQ(d.controls[0].className, "Static");
+    EXPECT_EQ(d.controls[0].id, 0xFFFF);
+    EXPECT_EQ(d.controls[0].text, "Label");
+    EXPECT_EQ(d.controls[1].className, "Edit");
+    EXPECT_EQ(d.controls[3].className, "Button");
+    EXPECT_EQ(d.controls[3].style & BS_TYPEMASK, static_cast<DWORD>(BS_DEFPUSHBUTTON));
+    EXPECT_EQ(d.controls[3].x, 50);
+    EXPECT_EQ(d.controls[3].cy, 14);
+    // The icon static names its icon by ordinal and loads it from the dialog's module.
+    EXPECT_EQ(d.controls[5].iconId, TEST_ICON);
+    EXPECT_EQ(winsim::iconResourceId(d.controls[5].icon), TEST_ICON);
+    // The first control with WS_TABSTOP is offered the focus.
+    EXPECT_EQ(observed.initFocus, reinterpret_cast<WPARAM>(d.controls[1].window));
+
+    EXPECT_FALSE(d.running);  // WM_INITDIALOG comes before the loop
+    // Ended, the dialog is destroyed (its procedure sees WM_DESTROY) before DialogBoxParamA returns.
+    EXPECT_TRUE(observed.destroyed);
+    EXPECT_FALSE(IsWindow(d.window));
+    EXPECT_TRUE(winsim::openDialogs().empty());
+}
+
+TEST_F(DialogTest, EnterGivesTheDefaultButtonEscapeAndTheCloseBoxGiveCancel) {
+    winsim::scriptDialogInput({Kind::Enter});
+    EXPECT_EQ(openDialog(), IDC_SAVE);
+    winsim::scriptDialogInput({Kind::Close});
+    EXPECT_EQ(openDialog(), IDCANCEL);
+    // Without a default push button, Enter is IDOK.
+    winsim::scriptDialogInput({Kind::Enter});
+    EXPECT_EQ(openDialog(TEST_PLAIN_DIALOG), IDOK);
+
+    // Each came as a click of its button.
+    EXPECT_EQ(observed.commands, (std::vector<std::pair<WORD, WORD>>{
+                                     {IDC_SAVE, BN_CLICKED}, {IDCANCEL, BN_CLICKED}, {IDOK, BN_CLICKED}}));
+}
+
+TEST_F(DialogTest, AButtonClickComesFromTheButtonAndTheDialogRunsUntilEndDialog) {
+    winsim::scriptDialogInput({Kind::Button, IDC_APPLY});  // not ending
+    winsim::scriptDialogInput({Kind::Button, IDC_SAVE});
+    EXPECT_EQ(openDialog(), IDC_SAVE);
+    ASSERT_EQ(observed.commands.size(), 2u);
+    EXPECT_EQ(observed.commands[0], std::make_pair(WORD{IDC_APPLY}, WORD{BN_CLICKED}));
+    ASSERT_EQ(observed.atInit.size(), 1u);
+    EXPECT_EQ(observed.commandSources[0], reinterpret_cast<LPARAM>(observed.atInit[0].controls[2].window));
+}
+
+TEST_F(DialogTest, EndDialogInsideInitDialogEndsItWithoutALoop) {
+    winsim::scriptDialogInput({Kind::Escape});
+    EXPECT_EQ(openDialog(TEST_DIALOG, endsAtOnce), 77);
+    EXPECT_TRUE(observed.destroyed);
+    // The scripted input was not taken by a loop that never ran.
+    EXPECT_EQ(openDialog(), IDCANCEL);
+}
+
+TEST_F(DialogTest, ADialogOpenedInsideAnotherDialogsLoopLeavesTheFirstWorking) {
+    PostMessageA(owner, WM_USER, 0, 0);
+    winsim::scriptDialogInput({Kind::Enter});
+    EXPECT_EQ(openDialog(), IDC_SAVE);
+    EXPECT_EQ(secondResult, 77);
+}
+
+TEST_F(DialogTest, FailuresGiveMinusOneOrZeroForABadOwner) {
+    EXPECT_EQ(openDialog(999), -1);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+    EXPECT_EQ(openDialog(TEST_BROKEN_DIALOG), -1);
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(TEST_DIALOG),
+                              reinterpret_cast<HWND>(0x5550), recordingDialog, 0),
+              0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_TRUE(winsim::openDialogs().empty());
+    EXPECT_FALSE(EndDialog(owner, 1));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WINDOW_NOT_DIALOG));
+}
+
+TEST_F(DialogTest, ADialogOnAnotherThreadIsDrivenFromOutsideAndServesItsQueue) {
+    INT_PTR result = 0;
+    std::thread program([&] {
+        registerClass("DialogOwnerThread", recordingProc);
+        HWND threadOwner = makeWindow("DialogOwnerThread");
+        result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(TEST_DIALOG), threadOwner,
+                                 recordingDialog, 0);
+    });
+    ASSERT_TRUE(winsim::waitForDialog(5000));
+    const auto open = winsim::openDialogs();
+    ASSERT_EQ(open.size(), 1u);
+    HWND dialog = open[0].window;
+    EXPECT_TRUE(open[0].running);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    // The dialog's controls answer while it is open.
+    EXPECT_TRUE(SetDlgItemTextA(dialog, IDC_EDIT, "typed"));
+    char text[16];
+    EXPECT_EQ(GetDlgItemTextA(dialog, IDC_EDIT, text, sizeof(text)), 5u);
+    EXPECT_STREQ(text, "typed");
+    EXPECT_EQ(GetDlgItem(dialog, 999), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CONTROL_ID_NOT_FOUND));
+    EXPECT_EQ(GetDlgCtrlID(GetDlgItem(dialog, IDC_SAVE)), IDC_SAVE);
+
+    EXPECT_FALSE(winsim::sendDialogInput(dialog, {Kind::Button, IDC_EDIT}));  // not a button
+    EXPECT_TRUE(winsim::sendDialogInput(dialog, {Kind::Button, IDC_APPLY}));
+    EXPECT_TRUE(winsim::sendDialogInput(dialog, {Kind::Escape}));
+    program.join();
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_FALSE(winsim::sendDialogInput(dialog, {Kind::Enter}));
+}
+
+TEST_F(DialogTest, QuitEndsTheDialogAndStaysForTheOuterLoop) {
+    PostQuitMessage(9);
+    EXPECT_EQ(openDialog(), 0);
+    EXPECT_TRUE(observed.destroyed);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 9u);
+}

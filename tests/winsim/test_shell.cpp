@@ -1,0 +1,226 @@
+// The shell: the notification area, WinExec, cursor and foreground records, and message boxes, whose
+// nested message loop keeps serving the thread's messages while they wait for an answer.
+#include "support/winsim_fixture.h"
+#include "test_message_support.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+using namespace winsim_test;
+
+namespace {
+
+constexpr UINT kTrayMessage = WM_USER + 5;
+constexpr UINT kIconId = 888;
+
+const HICON kIconA = reinterpret_cast<HICON>(0x5100);
+const HICON kIconB = reinterpret_cast<HICON>(0x5200);
+
+static_assert(NOTIFYICONDATAA_V1_SIZE == (sizeof(void*) == 4 ? 88 : 104));
+
+class ShellTest : public WinsimTest {
+  protected:
+    void SetUp() override {
+        WinsimTest::SetUp();
+        messageLog().clear();
+        registerClass("Recording", recordingProc);
+        owner_ = makeWindow("Recording");
+    }
+
+    BOOL notify(DWORD message, UINT flags, HICON icon, const char* tip,
+                DWORD size = NOTIFYICONDATAA_V1_SIZE) {
+        NOTIFYICONDATAA data{};
+        data.cbSize = size;
+        data.hWnd = owner_;
+        data.uID = kIconId;
+        data.uFlags = flags;
+        data.uCallbackMessage = kTrayMessage;
+        data.hIcon = icon;
+        if (tip != nullptr) std::strncpy(data.szTip, tip, sizeof(data.szTip) - 1);
+        return Shell_NotifyIconA(message, &data);
+    }
+
+    HWND owner_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ShellTest, NotificationAreaAddsModifiesAndDeletesIconsByOwnerAndId) {
+    EXPECT_TRUE(notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, kIconA, "Tarvix"));
+    EXPECT_FALSE(notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, kIconA, "Tarvix"));
+    EXPECT_TRUE(notify(NIM_MODIFY, NIF_ICON | NIF_TIP, kIconB, "USB Device Driver (Please Launch Skype)"));
+    auto area = winsim::notificationArea();
+    ASSERT_EQ(area.size(), 1u);
+    EXPECT_EQ(area[0].owner, owner_);
+    EXPECT_EQ(area[0].id, kIconId);
+    EXPECT_EQ(area[0].icon, kIconB);
+    EXPECT_EQ(area[0].tip, "USB Device Driver (Please Launch Skype)");
+    EXPECT_EQ(area[0].callbackMessage, kTrayMessage);  // kept from NIM_ADD: NIF_MESSAGE was not given again
+
+    // The shell knows the icon by owner handle and id alone: it can still be removed once the window is gone.
+    DestroyWindow(owner_);
+    EXPECT_TRUE(notify(NIM_DELETE, 0, nullptr, nullptr));
+    EXPECT_TRUE(winsim::notificationArea().empty());
+    EXPECT_FALSE(notify(NIM_DELETE, 0, nullptr, nullptr));
+    EXPECT_FALSE(notify(NIM_MODIFY, NIF_TIP, nullptr, "x"));
+
+    const auto calls = winsim::notifyIconCalls();
+    ASSERT_EQ(calls.size(), 6u);
+    EXPECT_EQ(calls[1].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_FALSE(calls[1].succeeded);
+    EXPECT_EQ(calls[2].tip, "USB Device Driver (Please Launch Skype)");
+    EXPECT_TRUE(calls[3].succeeded);
+}
+
+TEST_F(ShellTest, TooltipsAreReadOnlyAsFarAsTheStructureVersionGoes) {
+    // A caller with the first version's 88/104-byte structure: nothing past it may be read.
+    std::vector<char> small(NOTIFYICONDATAA_V1_SIZE);
+    auto* data = reinterpret_cast<NOTIFYICONDATAA*>(small.data());
+    data->cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data->hWnd = owner_;
+    data->uID = 1;
+    data->uFlags = NIF_TIP;
+    std::memset(small.data() + FIELD_OFFSET(NOTIFYICONDATAA, szTip), 'v', 64);  // no terminator
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, data));
+    EXPECT_EQ(winsim::notificationArea().at(0).tip, std::string(63, 'v'));
+
+    NOTIFYICONDATAA full{};
+    full.cbSize = sizeof(full);
+    full.hWnd = owner_;
+    full.uID = 2;
+    full.uFlags = NIF_TIP;
+    std::memset(full.szTip, 'w', sizeof(full.szTip));
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &full));
+    EXPECT_EQ(winsim::notificationArea().at(1).tip, std::string(127, 'w'));
+
+    full.cbSize = NOTIFYICONDATAA_V1_SIZE - 1;
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &full));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(ShellTest, ARefusedAddLeavesNoIconAndClicksReachTheOwner) {
+    winsim::refuseNotifyIconAdd(true);
+    EXPECT_FALSE(notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, kIconA, "Tarvix"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+    EXPECT_FALSE(notify(NIM_MODIFY, NIF_ICON, kIconB, nullptr));
+    EXPECT_FALSE(winsim::clickNotifyIcon(owner_, kIconId, WM_RBUTTONUP));
+
+    winsim::refuseNotifyIconAdd(false);
+    ASSERT_TRUE(notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, kIconA, "Tarvix"));
+    EXPECT_TRUE(winsim::clickNotifyIcon(owner_, kIconId, WM_LBUTTONDBLCLK));
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, owner_);
+    EXPECT_EQ(msg.message, kTrayMessage);
+    EXPECT_EQ(msg.wParam, kIconId);
+    EXPECT_EQ(msg.lParam, WM_LBUTTONDBLCLK);
+}
+
+TEST_F(ShellTest, WinExecCursorForegroundAndCursorsAreRecordedOrAnswered) {
+    EXPECT_EQ(WinExec("\"C:\\Program Files\\Skype\\Phone\\Skype.exe\" /nosplash", SW_SHOWNORMAL), 33u);
+    winsim::setWinExecResult(ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(WinExec("missing.exe", SW_SHOWNORMAL), static_cast<UINT>(ERROR_FILE_NOT_FOUND));
+    const auto runs = winsim::winExecCalls();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].commandLine, "\"C:\\Program Files\\Skype\\Phone\\Skype.exe\" /nosplash");
+    EXPECT_EQ(runs[0].show, static_cast<UINT>(SW_SHOWNORMAL));
+
+    winsim::setCursorPosition(640, 480);
+    POINT where{};
+    EXPECT_TRUE(GetCursorPos(&where));
+    EXPECT_EQ(where.x, 640);
+    EXPECT_EQ(where.y, 480);
+    EXPECT_FALSE(GetCursorPos(nullptr));
+
+    EXPECT_TRUE(SetForegroundWindow(owner_));
+    HWND gone = makeWindow("Recording");
+    DestroyWindow(gone);
+    EXPECT_FALSE(SetForegroundWindow(gone));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(winsim::foregroundRequests(), std::vector<HWND>{owner_});
+
+    EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), nullptr);
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), LoadCursorA(nullptr, IDC_ARROW));
+    EXPECT_EQ(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(1))), nullptr);
+}
+
+TEST_F(ShellTest, AnOpenMessageBoxServesTimersAndPostedMessagesUntilAnswered) {
+    SYSTEMTIME date{};
+    date.wYear = 2004;
+    date.wMonth = 11;
+    date.wDay = 18;
+    winsim::setLocalTime(date);
+    SetTimer(owner_, 1001, 2000, nullptr);
+    std::thread user([this] {
+        ASSERT_TRUE(winsim::waitForMessageBox(5000));
+        PostMessageA(owner_, WM_USER + 7, 0, 0);
+        winsim::advanceClock(2000);
+        const auto start = std::chrono::steady_clock::now();
+        while ((messageLog().only(WM_TIMER).empty() || messageLog().only(WM_USER + 7).empty()) &&
+               millisecondsSince(start) < 5000) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        EXPECT_TRUE(winsim::answerMessageBox(IDOK));
+    });
+    const int answer = MessageBoxA(nullptr, "Are you sure to close USB Phone Driver", "USB Phone Driver",
+                                   MB_OKCANCEL | MB_ICONQUESTION);
+    user.join();
+    EXPECT_EQ(answer, IDOK);
+    EXPECT_EQ(messageLog().only(WM_TIMER).size(), 1u);
+    EXPECT_EQ(messageLog().only(WM_USER + 7).size(), 1u);
+    const auto boxes = winsim::messageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].owner, nullptr);
+    EXPECT_EQ(boxes[0].text, "Are you sure to close USB Phone Driver");
+    EXPECT_EQ(boxes[0].caption, "USB Phone Driver");
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OKCANCEL | MB_ICONQUESTION));
+    EXPECT_FALSE(boxes[0].open);
+    EXPECT_EQ(boxes[0].result, IDOK);
+    EXPECT_FALSE(boxes[0].timedOut);
+}
+
+TEST_F(ShellTest, AScriptedAnswerComesAfterWaitingMessagesAndBeforeTicks) {
+    SYSTEMTIME date{};
+    date.wYear = 2004;
+    date.wMonth = 11;
+    date.wDay = 18;
+    winsim::setLocalTime(date);
+    SetTimer(owner_, 1, 100, nullptr);
+    winsim::advanceClock(100);
+    PostMessageA(owner_, WM_USER + 1, 0, 0);
+    winsim::scriptMessageBoxAnswer(IDCANCEL);
+    winsim::scriptMessageBoxAnswer(IDOK);
+    EXPECT_EQ(MessageBoxA(owner_, "first", "one", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(messageLog().only(WM_USER + 1).size(), 1u);
+    EXPECT_TRUE(messageLog().only(WM_TIMER).empty());
+    EXPECT_EQ(MessageBoxA(owner_, "second", nullptr, MB_OK), IDOK);
+    EXPECT_EQ(winsim::messageBoxes().at(1).caption, "Error");  // Windows' caption when none is given
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // the tick still waits
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
+}
+
+TEST_F(ShellTest, AnUnansweredBoxTimesOutAndWmQuitClosesIt) {
+    winsim::setMessageBoxTimeout(50);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(MessageBoxA(nullptr, "nobody answers", "x", MB_OKCANCEL), IDCANCEL);
+    EXPECT_GE(millisecondsSince(start), 45);
+    EXPECT_TRUE(winsim::messageBoxes().at(0).timedOut);
+    EXPECT_FALSE(winsim::answerMessageBox(IDOK));  // nothing open any more
+
+    // WM_QUIT ends the box, and stays for the loop that runs after it.
+    winsim::setMessageBoxTimeout(5000);
+    PostQuitMessage(5);
+    EXPECT_EQ(MessageBoxA(nullptr, "quitting", "x", MB_OKCANCEL), IDCANCEL);
+    EXPECT_FALSE(winsim::messageBoxes().at(1).timedOut);
+    MSG msg{};
+    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
+    EXPECT_EQ(msg.wParam, 5u);
+
+    HWND gone = makeWindow("Recording");
+    DestroyWindow(gone);
+    EXPECT_EQ(MessageBoxA(gone, "no owner", "x", MB_OK), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(winsim::messageBoxes().size(), 2u);
+}

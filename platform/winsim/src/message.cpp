@@ -239,8 +239,9 @@ bool tickWaiting(const MessageMatch& match) {
 }
 
 // waitLocked, cut short when the calling thread's next timer tick that `match` accepts falls due, so that a
-// `wake` that looks for ticks is asked again in time. (A pinned clock moves only through the control API,
-// which wakes every waiter.)
+// `wake` that looks for ticks is asked again in time. A timer set meanwhile (from another thread) makes it
+// work out that moment again. (A pinned clock moves only through the control API, which wakes every
+// waiter.)
 DWORD waitLockedWithTimers(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& objects,
                            bool waitAll, DWORD milliseconds, const std::function<bool()>& wake,
                            const MessageMatch& match) {
@@ -248,8 +249,14 @@ DWORD waitLockedWithTimers(Lock& lock, const std::vector<std::shared_ptr<KernelO
     for (;;) {
         DWORD toTick = millisecondsToNextTick(currentThreadId(), localMillisLocked(), match);
         if (toTick == 0) toTick = INFINITE;  // a tick already waits: `wake` sees it
+        const uint64_t timersSeen = timersChanged();
+        bool woken = false;
         const DWORD r =
-            waitLocked(lock, objects, waitAll, std::min(millisecondsUntil(deadline), toTick), wake);
+            waitLocked(lock, objects, waitAll, std::min(millisecondsUntil(deadline), toTick), [&] {
+                woken = wake && wake();
+                return woken || timersChanged() != timersSeen;
+            });
+        if (r == WAIT_OBJECT_0 + objects.size() && !woken) continue;  // only the timers changed
         if (r != WAIT_TIMEOUT || Clock::now() >= deadline) return r;
     }
 }
@@ -410,10 +417,10 @@ void ensureCurrentQueue() {
 }
 
 void forgetWindowMessages(HWND hwnd, DWORD threadId) {
+    forgetWindowTimers(hwnd);
     auto q = queueOf(threadId);
     if (!q) return;
     std::erase_if(q->posted, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
-    forgetWindowTimers(hwnd);
     std::erase_if(q->sent, [hwnd](const std::shared_ptr<SentMessage>& m) {
         if (m->hwnd != hwnd) return false;
         finish(*m, 0, ERROR_INVALID_WINDOW_HANDLE);

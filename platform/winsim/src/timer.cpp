@@ -30,6 +30,7 @@ constexpr UINT_PTR kLowestThreadTimerId = 0x100;
 struct TimerState {
     std::vector<Timer> timers;  // in the order they were set
     UINT_PTR nextThreadTimerId = kHighestThreadTimerId;
+    uint64_t timersSet = 0;
 };
 
 TimerState& state() {
@@ -118,6 +119,10 @@ DWORD millisecondsToNextTick(DWORD threadId, int64_t now, const MessageMatch& ma
     return static_cast<DWORD>(std::min<int64_t>(soonest, INFINITE - 1));
 }
 
+uint64_t timersChanged() {
+    return state().timersSet;
+}
+
 void forgetWindowTimers(HWND hwnd) {
     std::erase_if(state().timers, [hwnd](const Timer& t) { return t.hwnd == hwnd; });
 }
@@ -178,6 +183,7 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
         state().timers.push_back(Timer{hWnd, id, threadId, period, lpTimerFunc, now + period, false});
         existing = std::prev(state().timers.end());
     }
+    ++state().timersSet;
     stateChanged().notify_all();  // a thread waiting for input works out its next wake-up again
     if (hWnd == nullptr) return existing->id;
     return nIDEvent != 0 ? nIDEvent : 1;

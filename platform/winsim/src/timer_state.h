@@ -20,6 +20,9 @@ bool takeTimerTick(DWORD threadId, int64_t now, const MessageMatch& match, bool 
 // one is waiting, INFINITE when the thread has no such timer.
 DWORD millisecondsToNextTick(DWORD threadId, int64_t now, const MessageMatch& match);
 
+// Counts the timers set so far, so a waiting thread can tell that its plan is out of date.
+uint64_t timersChanged();
+
 // A window, or a thread that ended, takes its timers with it.
 void forgetWindowTimers(HWND hwnd);
 void forgetThreadTimers(DWORD threadId);

@@ -4,6 +4,8 @@
 #include "shell/shared_state.h"
 #include "handset/dial_buffer.h"
 
+#include <mutex>
+
 namespace phonedock {
 
 void ClearHandsetDisplay() {
@@ -23,6 +25,10 @@ void ShowSkypeStatus(int on) {
 }
 
 void ShowDialBuffer() {
+    // The key thread and the main thread both redraw: the copy and its display go together, so the last
+    // text taken is the last one shown.
+    static std::mutex redraw;
+    std::lock_guard<std::mutex> lock(redraw);
     const DialBuffer::Snapshot shown = dialBuffer.Copy();
     HandsetDisplay({shown.length <= 0 ? LCD_CLOCK : LCD_TEXT, 1, 6, shown.text, 1});
 }

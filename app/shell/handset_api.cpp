@@ -16,6 +16,7 @@ void Resolve(Fn& entry, const char* name) {
 }  // namespace
 
 void LoadHandsetLibrary(const char* fileName) {
+    handsetApi = HandsetApi{};
     handsetApi.module = LoadLibraryA(fileName);
     if (handsetApi.module != nullptr) {
         Resolve(handsetApi.Open, "USBPhone_Open");

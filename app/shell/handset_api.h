@@ -27,7 +27,7 @@ struct HandsetApi {
     USBPhone_VoidFn GetHookStatus = nullptr;
 
     // Whether the six functions the program calls are all there.
-    bool Usable() const { return Open && Bind && Ring && Light && DisplayLCD && Close; }
+    bool Usable() const { return module && Open && Bind && Ring && Light && DisplayLCD && Close; }
 };
 
 extern HandsetApi handsetApi;

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
 
 namespace phonedock {
@@ -36,11 +35,12 @@ std::string ReadSkypeSetting(const char* subkey, const char* valueName) {
     const LONG result =
         RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(key);
-    if (result != ERROR_SUCCESS) return {};
-    // Only a text that ends inside the buffer counts; anything longer was cut by the read.
-    const void* terminator = std::memchr(buffer, '\0', std::min<size_t>(size, sizeof(buffer)));
-    if (terminator == nullptr) return {};
-    return std::string(buffer);
+    if (result != ERROR_SUCCESS || size > sizeof(buffer)) return {};
+    // A text that fills the whole buffer without its terminator may have been cut: a cut command line could
+    // start a different program.
+    const size_t length = strnlen(buffer, size);
+    if (length == sizeof(buffer)) return {};
+    return std::string(buffer, length);
 }
 
 }  // namespace phonedock

@@ -80,7 +80,10 @@ void ApplyStatus(int32_t id, CallStatus status) {
 }  // namespace
 
 LRESULT HandleSkypeNotification(HWND sender, COPYDATASTRUCT* block) {
-    if (sender != skypeApiWindow.load()) {
+    // Any program can post message 1025: only a block this program made is touched.
+    if (!IsNotificationBlock(block)) return 0;
+    const HWND api = skypeApiWindow;
+    if (api == nullptr || sender != api) {
         FreeNotificationBlock(block);
         return 0;
     }

@@ -83,14 +83,13 @@ Notification ParseNotification(std::string_view text) {
     n.kind = Notification::Kind::Call;
     n.callId = ReadCallId(text);
     if (n.callId <= 0) return n;
-    std::string_view searched = text;
     const size_t key = text.find(kDisplayNameKey);
     if (key != std::string_view::npos) {
         n.hasDisplayName = true;
         n.displayName = text.substr(key + kDisplayNameKey.size());
-        searched = text.substr(0, key);
+        return n;
     }
-    n.status = FindStatus(searched);
+    n.status = FindStatus(text);
     return n;
 }
 

@@ -30,9 +30,9 @@ struct Notification {
 };
 
 // Classifies `text` by the tests in their fixed order: "MUTE OFF", "MUTE ON" and "CALL " as prefixes without
-// regard to case; for a call, the id, then the display name, then the first status phrase that occurs. A
-// display name is text chosen by the far end: once " PARTNER_DISPNAME " is found, nothing after it is
-// searched for status phrases.
+// regard to case; for a call, the id, then either the display name or the first status phrase that occurs.
+// A display name is text chosen by the far end: once " PARTNER_DISPNAME " is found, the rest of the text is
+// the name and no status phrase is looked for.
 Notification ParseNotification(std::string_view text);
 
 }  // namespace phonedock

@@ -37,6 +37,10 @@ void FreeNotificationBlock(COPYDATASTRUCT* block) {
     std::free(block);
 }
 
+bool IsNotificationBlock(const COPYDATASTRUCT* block) {
+    return outstandingBlocks.contains(const_cast<COPYDATASTRUCT*>(block));
+}
+
 void FreeUnhandledNotificationBlocks() {
     for (COPYDATASTRUCT* block : outstandingBlocks) std::free(block);
     outstandingBlocks.clear();

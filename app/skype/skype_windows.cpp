@@ -59,6 +59,14 @@ BOOL CALLBACK MatchSkypeMainByTitle(HWND window, LPARAM found) {
     return TRUE;
 }
 
+BOOL CALLBACK MatchEditChild(HWND window, LPARAM found) {
+    char className[kNameBufferSize];
+    className[0] = '\0';
+    GetClassNameA(window, className, kNameBufferSize - 1);
+    if (StartsWithNoCase(className, "Edit") && className[4] == '\0') return Found(window, found);
+    return TRUE;
+}
+
 HWND FindSkypeMainWindow() {
     const HWND cached = skypeMainWindow;
     if (cached != nullptr && IsWindow(cached)) return cached;
@@ -71,6 +79,41 @@ HWND FindSkypeMainWindow() {
     if (found == nullptr) EnumThreadWindows(thread, MatchSkypeMainByTitle, reinterpret_cast<LPARAM>(&found));
     skypeMainWindow = found;
     return found;
+}
+
+HWND FindSkypeEditField() {
+    const HWND main = FindSkypeMainWindow();
+    if (main == nullptr) return nullptr;
+    HWND edit = nullptr;
+    if (!EnumChildWindows(main, MatchEditChild, reinterpret_cast<LPARAM>(&edit))) GetLastError();
+    return edit;
+}
+
+// Skype's edit field is a Unicode window in some versions: it gets the wide form of the messages then. The
+// sends are bounded: they run on the key handling thread, which a hung Skype must not hold.
+static LRESULT SendToEdit(HWND edit, UINT message, WPARAM wParam, LPARAM ansi, LPARAM wide) {
+    constexpr UINT kSendTimeoutMs = 5000;
+    DWORD_PTR result = 0;
+    if (IsWindowUnicode(edit)) {
+        SendMessageTimeoutW(edit, message, wParam, wide, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+    } else {
+        SendMessageTimeoutA(edit, message, wParam, ansi, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+    }
+    return static_cast<LRESULT>(result);
+}
+
+HWND ClearSkypeEditField() {
+    const HWND edit = FindSkypeEditField();
+    if (edit == nullptr) return nullptr;
+    SendToEdit(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""), reinterpret_cast<LPARAM>(L""));
+    return edit;
+}
+
+void SendBackspaceToSkypeEdit() {
+    const HWND edit = FindSkypeEditField();
+    if (edit == nullptr) return;
+    constexpr WPARAM kBackspace = 8;
+    SendToEdit(edit, WM_CHAR, kBackspace, 0, 0);
 }
 
 }  // namespace phonedock

@@ -5,7 +5,9 @@
 // "SkypeControlAPIAttach" and takes commands as WM_COPYDATA, and a main window (by default visible, of class
 // "tSkMainForm.UnicodeClass", titled "Skype - <user>") holding an "Edit" child, the field where Skype
 // collects a number or name. The edit field takes WM_SETTEXT and WM_CHAR (backspace deletes the last
-// character, other printable characters are appended). The main window hides itself on WM_CLOSE and on
+// character, other printable characters are appended), in the ANSI form, or, when `unicodeEditField` makes
+// it a Unicode window (as in Skype versions whose field is one), in the wide form as well; it keeps its text
+// in ASCII, a wide character beyond that counting as '?'. The main window hides itself on WM_CLOSE and on
 // WM_SYSCOMMAND with SC_CLOSE, as Skype goes to the tray: it keeps running.
 //
 // Attach: when it starts it broadcasts the Attach message with status 0x8001 (API available). A Discover
@@ -23,8 +25,8 @@
 // change is made, before its texts are delivered. Every wait of a control call is bounded and keeps
 // serving messages sent to the calling thread's windows, so the calling thread may own a client window.
 //
-// Simplification: the windows are ANSI windows ("tSkMainForm.UnicodeClass" is only a name here); a Unicode
-// edit field needs Unicode windows from the platform layer, which winsim does not model yet.
+// Simplification: the API window and the main window are ANSI windows ("tSkMainForm.UnicodeClass" is only a
+// name here).
 #pragma once
 
 #include "skype/skype_calls.h"
@@ -48,6 +50,7 @@ struct SkypeConfig {
     std::string mainWindowClass = "tSkMainForm.UnicodeClass";
     std::string mainWindowTitle;  // empty: "Skype - <user>"
     MainWindowShow mainWindowShow = MainWindowShow::Normal;
+    bool unicodeEditField = false;  // the edit field is a Unicode window
 
     LPARAM attachStatus = 0;  // the answer to Discover: 0 attached, 1 pending, 2 refused, or any other
     std::chrono::milliseconds attachDelay{0};

@@ -7,6 +7,7 @@ namespace {
 
 constexpr const char* kApiWindowClass = "SkypeStandInApiWindow";
 constexpr const char* kEditClass = "Edit";
+constexpr const WCHAR* kEditClassWide = L"Edit";
 constexpr int kEditFieldId = 1;
 constexpr char kBackspace = '\b';
 
@@ -46,10 +47,20 @@ void typeCharacter(SkypeCore& core, HWND hwnd, char c) {
 }
 
 // WM_SETTEXT has been taken by the edit field: the copy that the commands read follows it.
-void followEditText(SkypeCore& core, LPARAM text) {
-    const auto* chars = reinterpret_cast<const char*>(text);
+void followEditText(SkypeCore& core, const std::string& text) {
     std::lock_guard<std::mutex> lock(core.mutex);
-    core.state.editText = chars != nullptr ? chars : "";
+    core.state.editText = text;
+}
+
+// The stand-in keeps the field's text in ASCII: a wide character beyond it counts as '?'.
+char asciiOf(WPARAM unit) {
+    return unit <= 0x7F ? static_cast<char>(unit) : '?';
+}
+
+std::string asciiOf(const WCHAR* text) {
+    std::string ascii;
+    for (; text != nullptr && *text != L'\0'; ++text) ascii += asciiOf(static_cast<WPARAM>(*text));
+    return ascii;
 }
 
 LRESULT CALLBACK apiWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -96,10 +107,27 @@ LRESULT CALLBACK editFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         case WM_CHAR: typeCharacter(*core, hwnd, static_cast<char>(wParam)); return 0;
         case WM_SETTEXT: {
             const LRESULT taken = CallWindowProcA(core->editFieldClassProc, hwnd, message, wParam, lParam);
-            if (taken != 0) followEditText(*core, lParam);
+            const auto* text = reinterpret_cast<const char*>(lParam);
+            if (taken != 0) followEditText(*core, text != nullptr ? text : "");
             return taken;
         }
         default: return CallWindowProcA(core->editFieldClassProc, hwnd, message, wParam, lParam);
+    }
+}
+
+// The same for a Unicode edit field, which gets the wide form of the messages: WM_CHAR carries a UTF-16 code
+// unit and WM_SETTEXT a wide text.
+LRESULT CALLBACK editFieldProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    SkypeCore* core = coreOf(hwnd);
+    if (core == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    switch (message) {
+        case WM_CHAR: typeCharacter(*core, hwnd, asciiOf(wParam)); return 0;
+        case WM_SETTEXT: {
+            const LRESULT taken = CallWindowProcW(core->editFieldClassProc, hwnd, message, wParam, lParam);
+            if (taken != 0) followEditText(*core, asciiOf(reinterpret_cast<const WCHAR*>(lParam)));
+            return taken;
+        }
+        default: return CallWindowProcW(core->editFieldClassProc, hwnd, message, wParam, lParam);
     }
 }
 
@@ -112,14 +140,21 @@ bool registerClass(const char* name, WNDPROC proc, HINSTANCE instance) {
     return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+// The edit field, an ANSI or (as configured) a Unicode window, with the stand-in's procedure in front of
+// the Edit class's in the same form.
 HWND createEditField(SkypeCore& core, HWND mainWindow, HINSTANCE instance) {
+    const bool unicode = core.config.unicodeEditField;
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditFieldId));
+    const DWORD style = WS_CHILD | WS_VISIBLE;
     HWND edit =
-        CreateWindowExA(0, kEditClass, "", WS_CHILD | WS_VISIBLE, 8, 8, 200, 20, mainWindow,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditFieldId)), instance, nullptr);
+        unicode
+            ? CreateWindowExW(0, kEditClassWide, L"", style, 8, 8, 200, 20, mainWindow, id, instance, nullptr)
+            : CreateWindowExA(0, kEditClass, "", style, 8, 8, 200, 20, mainWindow, id, instance, nullptr);
     if (edit == nullptr) return nullptr;
     SetWindowLongPtrA(edit, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&core));
     core.editFieldClassProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editFieldProc)));
+        unicode ? SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editFieldProcW))
+                : SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editFieldProc)));
     return edit;
 }
 

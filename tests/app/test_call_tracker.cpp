@@ -136,3 +136,27 @@ TEST_F(CallTrackerTest, ACallersNameIsShownAndNeverReadAsAStatus) {
     Notify("CALL 12 PARTNER_DISPNAME " + std::string(5000, '7') + "123");
     EXPECT_EQ(handset->display().lower, "7777777777");
 }
+
+TEST_F(PhonedockTest, NotificationsReachNothingWhileSkypeIsNotAttached) {
+    sim::Handset& handset = AddHandset();
+    StartProgram();
+    const size_t reports = handset.receivedCount();
+    // No sender at all, while no Skype is attached: still not Skype.
+    COPYDATASTRUCT data{0, 22, const_cast<char*>("CALL 1 STATUS RINGING")};
+    EXPECT_EQ(SendMessageA(MainWindow(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), 1);
+    // Message 1025 from anyone else carries no block of the program's: it is not touched.
+    PostMessageA(MainWindow(), WM_USER + 1, 0, 0x1234);
+    PostMessageA(MainWindow(), WM_USER + 1, 0, reinterpret_cast<LPARAM>(&data));
+    Settle();
+    EXPECT_FALSE(handset.ringer());
+    EXPECT_EQ(handset.receivedCount(), reports);
+}
+
+TEST_F(CallTrackerTest, ARefusedCallEndsLikeAMissedOne) {
+    Notify("CALL 21 STATUS RINGING");
+    Notify("CALL 21 PARTNER_DISPNAME 555");
+    Notify("CALL 21 STATUS REFUSED");
+    EXPECT_FALSE(handset->ringer());
+    EXPECT_FALSE(handset->display().indicator);
+    EXPECT_EQ(handset->display().lower, "      0905");
+}

@@ -56,6 +56,7 @@ TEST(NotificationText, ADisplayNameIsTheRestOfTheTextAndIsNotSearched) {
     EXPECT_EQ(n.displayName, "Bob STATUS FINISHED STATUS RINGING");
     EXPECT_EQ(n.status, CallStatus::None);
 
+    EXPECT_EQ(ParseNotification("CALL 3 STATUS RINGING PARTNER_DISPNAME Eve").status, CallStatus::None);
     EXPECT_TRUE(ParseNotification("CALL 4 PARTNER_DISPNAME ").displayName.empty());
     EXPECT_FALSE(ParseNotification("CALL 4 PARTNER_DISPNAME").hasDisplayName);  // the key needs its blank
 }

@@ -114,6 +114,7 @@ TEST_F(SkypeCallTest, OutgoingCallDialledIntoTheEditField) {
         ASSERT_TRUE(client.send(std::string("BTN_PRESSED ") + button));
     EXPECT_EQ(skype.editText(), "+499");
     // The program's delete key and the stand-in's field (an ANSI window here).
+    EXPECT_FALSE(IsWindowUnicode(skype.editField()));
     SendMessageA(skype.editField(), WM_CHAR, 8, 0);
     EXPECT_EQ(skype.editText(), "+49");
     ASSERT_TRUE(client.send("btn_pressed 3"));
@@ -140,6 +141,39 @@ TEST_F(SkypeCallTest, OutgoingCallDialledIntoTheEditField) {
     EXPECT_EQ(skype.editText(), "");
     ASSERT_TRUE(client.send("BTN_PRESSED YES"));
     EXPECT_EQ(skype.calls().size(), 1u) << "nothing to call";
+}
+
+// Skype versions whose edit field is a Unicode window: it takes the wide forms of the messages, and the
+// ANSI forms (converted by the system) as before.
+TEST_F(SkypeCallTest, UnicodeEditFieldTakesWideAndAnsiMessages) {
+    sim::SkypeConfig config;
+    config.unicodeEditField = true;
+    sim::SimulatedSkype skype(config);
+    TestClient client;
+    attach(skype, client);
+    const HWND edit = skype.editField();
+    EXPECT_TRUE(IsWindowUnicode(edit));
+    EXPECT_FALSE(IsWindowUnicode(skype.mainWindow()));
+    for (const char* button : {"1", "2", "3"}) ASSERT_TRUE(client.send(std::string("BTN_PRESSED ") + button));
+    EXPECT_EQ(skype.editText(), "123");
+
+    SendMessageW(edit, WM_CHAR, 8, 0);
+    EXPECT_EQ(skype.editText(), "12");
+    SendMessageW(edit, WM_CHAR, L'7', 0);
+    SendMessageW(edit, WM_CHAR, 0x263A, 0);  // beyond ASCII: kept as '?'
+    EXPECT_EQ(skype.editText(), "127?");
+    char text[16] = {};
+    GetWindowTextA(edit, text, sizeof(text));
+    EXPECT_STREQ(text, "127?");
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    EXPECT_EQ(skype.editText(), "");
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("+44"));
+    EXPECT_EQ(skype.editText(), "+44");
+    SendMessageA(edit, WM_CHAR, '5', 0);
+    EXPECT_EQ(skype.editText(), "+445");
+    ASSERT_TRUE(client.send("BTN_PRESSED YES"));
+    ASSERT_EQ(skype.calls().size(), 1u);
+    EXPECT_EQ(skype.calls().back().partnerHandle, "+445");
 }
 
 TEST_F(SkypeCallTest, CalledContactAnswersByItselfAfterItsDelay) {

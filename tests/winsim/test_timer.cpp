@@ -160,6 +160,13 @@ TEST_F(TimerTest, FollowingRealTimeTicksComeInRealTime) {
     EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_TIMER), WAIT_OBJECT_0);
     EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_POSTMESSAGE),
               static_cast<DWORD>(WAIT_TIMEOUT));
+
+    // A timer set from here for a thread already blocked in GetMessageA: that thread wakes for its tick.
+    HWND remote = nullptr;
+    LoopThread owner([&] { remote = makeWindow("Recording"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let it block
+    ASSERT_NE(SetTimer(remote, 2, 30, nullptr), 0u);
+    EXPECT_TRUE(waitUntil([] { return !messageLog().only(WM_TIMER).empty(); }));
 }
 
 TEST_F(TimerTest, TicksWithAProcedureGoToItAndForgedOnesAreDropped) {

@@ -145,7 +145,7 @@ MMRESULT WINAPI waveOutGetDevCapsA(UINT_PTR uDeviceID, LPWAVEOUTCAPSA pwoc, UINT
 UINT WINAPI waveInGetNumDevs(void);
 MMRESULT WINAPI waveInGetDevCapsA(UINT_PTR uDeviceID, LPWAVEINCAPSA pwic, UINT cbwic);
 
-// Playback. Declared for the product's tone playback; winsim does not implement these yet.
+// Playback (waveout.cpp; how it plays is told in its block below).
 MMRESULT WINAPI waveOutOpen(LPHWAVEOUT phwo, UINT uDeviceID, LPCWAVEFORMATEX pwfx, DWORD_PTR dwCallback,
                             DWORD_PTR dwInstance, DWORD fdwOpen);
 MMRESULT WINAPI waveOutPrepareHeader(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh);
@@ -159,3 +159,14 @@ MMRESULT WINAPI waveOutClose(HWAVEOUT hwo);
 #ifdef __cplusplus
 }
 #endif
+
+// ---- playback (waveout.cpp) -----------------------------------------------------------------------------
+// A buffer written to an open device "plays" for its real duration (dwBufferLength / nAvgBytesPerSec, on the
+// steady clock), then is marked WHDR_DONE and returned (WOM_DONE); buffers play one after the other in the
+// order written. A header marked both WHDR_BEGINLOOP and WHDR_ENDLOOP plays dwLoops times (0xFFFFFFFF: until
+// reset). waveOutOpen signals WOM_OPEN, waveOutClose WOM_CLOSE. Every buffer written is recorded for the
+// control API (winsim/control.h), which can also make a device refuse to open or never finish a buffer.
+// Simplifications: only PCM formats of 1 or 2 channels, 8 or 16 bits, 8000 to 192000 samples a second are
+// played (WAVERR_BADFORMAT otherwise); the callbacks are CALLBACK_NULL and CALLBACK_EVENT only
+// (CALLBACK_WINDOW, CALLBACK_THREAD and CALLBACK_FUNCTION answer MMSYSERR_NOTSUPPORTED); WAVE_MAPPER plays on
+// device 0; a loop does not span several buffers; waveOutReset leaves a paused device paused.

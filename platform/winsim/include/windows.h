@@ -817,3 +817,111 @@ int WINAPI TranslateAcceleratorA(HWND hWnd, HACCEL hAccTable, LPMSG lpMsg);
 #ifdef __cplusplus
 }
 #endif
+
+// ---- keystrokes, Unicode windows (input.cpp, unicode_window.cpp) ---------------------------------------
+// WCHAR is wchar_t on winsim: 32-bit here, where Windows' is 16-bit (UTF-16 code units). The product passes
+// only empty wide texts and single characters, never wide data structures, so the width does not show.
+typedef wchar_t WCHAR;
+typedef WCHAR* PWSTR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* PCWSTR;
+typedef const WCHAR* LPCWSTR;
+
+typedef struct tagWNDCLASSW {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+} WNDCLASSW, *PWNDCLASSW, *LPWNDCLASSW;
+
+typedef struct tagCREATESTRUCTW {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCWSTR lpszName;
+    LPCWSTR lpszClass;
+    DWORD dwExStyle;
+} CREATESTRUCTW, *LPCREATESTRUCTW;
+
+#define KEYEVENTF_EXTENDEDKEY 0x0001
+#define KEYEVENTF_KEYUP 0x0002
+#define KEYEVENTF_UNICODE 0x0004
+#define KEYEVENTF_SCANCODE 0x0008
+
+// Virtual keys. The digits and letters are their ASCII codes ('0'..'9', 'A'..'Z').
+#define VK_BACK 0x08
+#define VK_TAB 0x09
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+#define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_INSERT 0x2D
+#define VK_DELETE 0x2E
+#define VK_NUMPAD0 0x60
+#define VK_NUMPAD9 0x69
+#define VK_MULTIPLY 0x6A
+#define VK_ADD 0x6B
+#define VK_SUBTRACT 0x6D
+#define VK_F1 0x70
+#define VK_LSHIFT 0xA0
+#define VK_RSHIFT 0xA1
+#define VK_LCONTROL 0xA2
+#define VK_RCONTROL 0xA3
+#define VK_LMENU 0xA4
+#define VK_RMENU 0xA5
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Simplification: there is no keyboard focus or key state; each keystroke is appended to the input log
+// that the control API reads (winsim/control.h) and goes to no window.
+void WINAPI keybd_event(BYTE bVk, BYTE bScan, DWORD dwFlags, ULONG_PTR dwExtraInfo);
+
+BOOL WINAPI IsIconic(HWND hWnd);
+
+// Unicode windows. A window takes the wide form of the messages when its procedure is a wide one: a class
+// registered with RegisterClassW, a built-in control (Edit, Button, Static) created with CreateWindowExW, or
+// a procedure installed with SetWindowLongPtrW. A message sent or dispatched in the other form is converted
+// on its way in: the texts of WM_SETTEXT, WM_GETTEXT, WM_NCCREATE and WM_CREATE (CREATESTRUCTA <->
+// CREATESTRUCTW) and the character of WM_CHAR. Every other message (WM_COPYDATA among them) passes
+// unchanged. Simplification: the ANSI code page is ASCII, so any other character becomes '?' either way;
+// wide class names are taken in that ANSI form too.
+BOOL WINAPI IsWindowUnicode(HWND hWnd);
+ATOM WINAPI RegisterClassW(const WNDCLASSW* lpWndClass);
+HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X,
+                            int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
+                            LPVOID lpParam);
+LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI SendMessageTimeoutW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT fuFlags,
+                                   UINT uTimeout, PDWORD_PTR lpdwResult);
+LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+LONG_PTR WINAPI GetWindowLongPtrW(HWND hWnd, int nIndex);
+LONG_PTR WINAPI SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+
+#ifdef __cplusplus
+}
+#endif

@@ -26,6 +26,7 @@ struct SentMessage {
     UINT message = 0;
     WPARAM wParam = 0;
     LPARAM lParam = 0;  // as the receiver sees it (pointing at the copies below when data travels)
+    bool wide = false;  // sent with SendMessageW: its texts are wide
     bool done = false;
     bool abandoned = false;  // the sender stopped waiting (time-out)
     LRESULT result = 0;
@@ -35,6 +36,7 @@ struct SentMessage {
     std::unique_ptr<COPYDATASTRUCT> copyData;
     std::unique_ptr<char[]> payload;
     char* senderBuffer = nullptr;  // WM_GETTEXT: where the answer is copied back while the sender waits
+                                   // (WCHARs when `wide`)
 };
 
 struct ThreadQueue {
@@ -142,11 +144,12 @@ class WaitingForInput {
     ThreadQueue& q_;
 };
 
+// `wide`: the message is in the wide form; `procWide`: the procedure takes that form (procedureIsWide).
 LRESULT callProcedure(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                      bool fromOtherThread) {
+                      bool fromOtherThread, bool wide, bool procWide) {
     if (proc == nullptr) return 0;
     handlingStack.push_back(fromOtherThread);
-    const LRESULT result = proc(hwnd, message, wParam, lParam);
+    const LRESULT result = callInForm(proc, hwnd, message, wParam, lParam, wide, procWide);
     handlingStack.pop_back();
     return result;
 }
@@ -161,19 +164,28 @@ void deliverSent(Lock& lock, ThreadQueue& q, const std::shared_ptr<SentMessage>&
         return;
     }
     const WNDPROC proc = w->proc;
+    const bool procWide = procedureIsWide(proc);
     // Busy in a procedure is not waiting for input, whatever wait the thread was in.
     const int waiting = q.waitingForInput;
     q.waitingForInput = 0;
     q.lastLooked = Clock::now();
     lock.unlock();
-    const LRESULT result = callProcedure(proc, m->hwnd, m->message, m->wParam, m->lParam, true);
+    const LRESULT result =
+        callProcedure(proc, m->hwnd, m->message, m->wParam, m->lParam, true, m->wide, procWide);
     lock.lock();
     q.waitingForInput = waiting;
     q.lastLooked = Clock::now();
     if (m->message == WM_GETTEXT && m->senderBuffer != nullptr && !m->abandoned && m->wParam > 0) {
-        const size_t n = strnlen(m->payload.get(), m->wParam - 1);
-        std::memcpy(m->senderBuffer, m->payload.get(), n);
-        m->senderBuffer[n] = '\0';
+        if (m->wide) {
+            const auto* text = reinterpret_cast<const WCHAR*>(m->payload.get());
+            const size_t n = wcsnlen(text, m->wParam - 1);
+            std::memcpy(m->senderBuffer, text, n * sizeof(WCHAR));
+            reinterpret_cast<WCHAR*>(m->senderBuffer)[n] = L'\0';
+        } else {
+            const size_t n = strnlen(m->payload.get(), m->wParam - 1);
+            std::memcpy(m->senderBuffer, m->payload.get(), n);
+            m->senderBuffer[n] = '\0';
+        }
     }
     finish(*m, result, ERROR_SUCCESS);
     stateChanged().notify_all();
@@ -208,9 +220,10 @@ bool marshal(SentMessage& m) {
             return true;
         }
         case WM_SETTEXT: {
-            const auto* text = reinterpret_cast<const char*>(m.lParam);
-            if (text == nullptr) return true;
-            const size_t n = std::strlen(text) + 1;
+            if (m.lParam == 0) return true;
+            const auto* text = reinterpret_cast<const void*>(m.lParam);
+            const size_t n = m.wide ? (std::wcslen(static_cast<const WCHAR*>(text)) + 1) * sizeof(WCHAR)
+                                    : std::strlen(static_cast<const char*>(text)) + 1;
             m.payload.reset(new char[n]);
             std::memcpy(m.payload.get(), text, n);
             m.lParam = reinterpret_cast<LPARAM>(m.payload.get());
@@ -219,7 +232,7 @@ bool marshal(SentMessage& m) {
         case WM_GETTEXT: {
             if (m.lParam == 0 || m.wParam == 0) return true;
             m.senderBuffer = reinterpret_cast<char*>(m.lParam);
-            m.payload.reset(new char[m.wParam]());
+            m.payload.reset(new char[m.wParam * (m.wide ? sizeof(WCHAR) : 1)]());
             m.lParam = reinterpret_cast<LPARAM>(m.payload.get());
             return true;
         }
@@ -266,8 +279,9 @@ bool anyMessage(const MSG&) {
 }
 
 // Sends one message to one window and waits for its result. False on failure, with the last error set.
+// `wide`: the message is in the wide form (SendMessageW).
 bool sendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, DWORD timeout,
-                  LRESULT& result) {
+                  LRESULT& result, bool wide = false) {
     Lock lock(bigLock());
     auto w = findWindow(hwnd);
     if (!w) {
@@ -276,8 +290,9 @@ bool sendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT fl
     }
     if (w->threadId == currentThreadId()) {
         const WNDPROC proc = w->proc;
+        const bool procWide = procedureIsWide(proc);
         lock.unlock();
-        result = callProcedure(proc, hwnd, message, wParam, lParam, false);
+        result = callProcedure(proc, hwnd, message, wParam, lParam, false, wide, procWide);
         return true;
     }
     auto target = queueOf(w->threadId);
@@ -294,6 +309,7 @@ bool sendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT fl
     m->message = message;
     m->wParam = wParam;
     m->lParam = lParam;
+    m->wide = wide;
     if (!marshal(*m)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -469,36 +485,49 @@ void setHungThreshold(DWORD milliseconds) {
 
 }  // namespace winsim
 
-extern "C" {
+namespace winsim::detail {
 
-LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool wide) {
     LRESULT result = 0;
-    if (hWnd == HWND_BROADCAST) {
+    if (hwnd == HWND_BROADCAST) {
         for (HWND target : currentBroadcastTargets()) {
             LRESULT ignored = 0;
-            sendToWindow(target, Msg, wParam, lParam, SMTO_NORMAL, INFINITE, ignored);
+            sendToWindow(target, message, wParam, lParam, SMTO_NORMAL, INFINITE, ignored, wide);
         }
         return 0;
     }
-    if (!sendToWindow(hWnd, Msg, wParam, lParam, SMTO_NORMAL, INFINITE, result)) return 0;
+    if (!sendToWindow(hwnd, message, wParam, lParam, SMTO_NORMAL, INFINITE, result, wide)) return 0;
     return result;
+}
+
+LRESULT sendMessageTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
+                           PDWORD_PTR answer, bool wide) {
+    if (hwnd == HWND_BROADCAST) {
+        // Each window gets the whole time-out; windows that time out or are hung are passed over.
+        for (HWND target : currentBroadcastTargets()) {
+            LRESULT ignored = 0;
+            sendToWindow(target, message, wParam, lParam, flags, timeout, ignored, wide);
+        }
+        if (answer != nullptr) *answer = 0;
+        return TRUE;
+    }
+    LRESULT result = 0;
+    if (!sendToWindow(hwnd, message, wParam, lParam, flags, timeout, result, wide)) return 0;
+    if (answer != nullptr) *answer = static_cast<DWORD_PTR>(result);
+    return TRUE;
+}
+
+}  // namespace winsim::detail
+
+extern "C" {
+
+LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    return sendMessage(hWnd, Msg, wParam, lParam, false);
 }
 
 LRESULT WINAPI SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT fuFlags,
                                    UINT uTimeout, PDWORD_PTR lpdwResult) {
-    if (hWnd == HWND_BROADCAST) {
-        // Each window gets the whole time-out; windows that time out or are hung are passed over.
-        for (HWND target : currentBroadcastTargets()) {
-            LRESULT ignored = 0;
-            sendToWindow(target, Msg, wParam, lParam, fuFlags, uTimeout, ignored);
-        }
-        if (lpdwResult != nullptr) *lpdwResult = 0;
-        return TRUE;
-    }
-    LRESULT result = 0;
-    if (!sendToWindow(hWnd, Msg, wParam, lParam, fuFlags, uTimeout, result)) return 0;
-    if (lpdwResult != nullptr) *lpdwResult = static_cast<DWORD_PTR>(result);
-    return TRUE;
+    return sendMessageTimeout(hWnd, Msg, wParam, lParam, fuFlags, uTimeout, lpdwResult, false);
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
@@ -632,8 +661,10 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
         return 0;
     }
     const WNDPROC proc = w->proc;
+    const bool procWide = procedureIsWide(proc);
     lock.unlock();
-    return callProcedure(proc, lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam, false);
+    return callProcedure(proc, lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam, false, false,
+                         procWide);
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {

@@ -78,7 +78,10 @@ std::shared_ptr<WindowClass> findClass(LPCSTR name, DWORD processId) {
     return it == s.classes.end() ? nullptr : it->second;
 }
 
-ATOM registerClass(LPCSTR name, WNDPROC proc, UINT style, int windowExtraBytes, HINSTANCE instance) {
+}  // namespace
+
+ATOM registerClass(LPCSTR name, WNDPROC proc, UINT style, int windowExtraBytes, HINSTANCE instance,
+                   bool wide) {
     if (name == nullptr || isAtomName(name) || *name == '\0' || windowExtraBytes < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -101,8 +104,11 @@ ATOM registerClass(LPCSTR name, WNDPROC proc, UINT style, int windowExtraBytes, 
     c->windowExtraBytes = windowExtraBytes;
     c->instance = instance;
     s.classes.emplace(key, std::move(c));
+    noteProcedureForm(proc, wide);
     return atom;
 }
+
+namespace {
 
 // Takes a window out of the table (bigLock held). Its queued messages go with it.
 void removeWindow(const std::shared_ptr<Window>& w) {
@@ -212,7 +218,8 @@ LONG_PTR getLong(HWND hwnd, int index, size_t size) {
     return value;
 }
 
-LONG_PTR setLong(HWND hwnd, int index, size_t size, LONG_PTR value) {
+// `wide`: the call was SetWindowLongPtrW, so a procedure installed by it takes the wide form.
+LONG_PTR setLong(HWND hwnd, int index, size_t size, LONG_PTR value, bool wide) {
     Lock lock(bigLock());
     auto w = findOrFail(hwnd);
     if (!w) return 0;
@@ -226,6 +233,7 @@ LONG_PTR setLong(HWND hwnd, int index, size_t size, LONG_PTR value) {
         SetLastError(ERROR_INVALID_INDEX);
         return 0;
     }
+    if (index == GWLP_WNDPROC) noteProcedureForm(reinterpret_cast<WNDPROC>(value), wide);
     return previous;
 }
 
@@ -284,6 +292,68 @@ void forgetThreadWindows(DWORD threadId) {
     for (const auto& w : gone) removeWindow(w);
 }
 
+HWND createWindow(const CREATESTRUCTA& cs, bool wide, LPARAM createStruct) {
+    const auto style = static_cast<DWORD>(cs.style);
+    HWND hwnd;
+    {
+        Lock lock(bigLock());
+        auto c = cs.lpszClass ? findClass(cs.lpszClass, currentProcessId()) : nullptr;
+        if (!c) {
+            SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+            return nullptr;
+        }
+        const bool messageOnly = cs.hwndParent == HWND_MESSAGE;
+        std::shared_ptr<Window> parent;
+        if (cs.hwndParent != nullptr && !messageOnly) {
+            parent = findOrFail(cs.hwndParent);
+            if (!parent) return nullptr;
+        }
+        if ((style & WS_CHILD) != 0 && !parent && !messageOnly) {
+            SetLastError(ERROR_TLW_WITH_WSCHILD);
+            return nullptr;
+        }
+        ensureCurrentQueue();
+        auto w = std::make_shared<Window>();
+        hwnd = reinterpret_cast<HWND>(nextWindowValue);
+        nextWindowValue += 0x10;
+        w->handle = hwnd;
+        w->threadId = currentThreadId();
+        w->processId = currentProcessId();
+        w->windowClass = c;
+        // A built-in control made through CreateWindowExW is a Unicode window.
+        w->proc = wide && c->processId == 0 ? wideControlProc : c->proc;
+        w->style = style;
+        w->exStyle = cs.dwExStyle;
+        w->instance = cs.hInstance;
+        w->menuOrId = cs.hMenu;
+        w->messageOnly = messageOnly;
+        w->extraBytes.assign(static_cast<size_t>(c->windowExtraBytes), 0);
+        if (parent && (style & WS_CHILD) != 0) {
+            w->parent = cs.hwndParent;
+            parent->children.push_back(hwnd);
+        } else if (parent) {
+            w->owner = cs.hwndParent;
+        }
+        ++c->windowCount;
+        state().windows.emplace(reinterpret_cast<uintptr_t>(hwnd), std::move(w));
+    }
+
+    // A window that refuses WM_NCCREATE, or answers -1 to WM_CREATE, is taken down with WM_NCDESTROY only.
+    const bool created = sendMessage(hwnd, WM_NCCREATE, 0, createStruct, wide) != 0 &&
+                         sendMessage(hwnd, WM_CREATE, 0, createStruct, wide) != -1;
+    if (!created) {
+        Lock lock(bigLock());
+        auto w = findWindow(hwnd);
+        if (!w) return nullptr;  // the procedure destroyed it already
+        markDestroying(w);
+        lock.unlock();
+        sendNcDestroyAndRemove(hwnd);
+        return nullptr;
+    }
+    Lock lock(bigLock());
+    return findWindow(hwnd) ? hwnd : nullptr;
+}
+
 }  // namespace winsim::detail
 
 using namespace winsim::detail;
@@ -296,7 +366,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
         return 0;
     }
     return registerClass(lpWndClass->lpszClassName, lpWndClass->lpfnWndProc, lpWndClass->style,
-                         lpWndClass->cbWndExtra, lpWndClass->hInstance);
+                         lpWndClass->cbWndExtra, lpWndClass->hInstance, false);
 }
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass) {
@@ -305,7 +375,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass) {
         return 0;
     }
     return registerClass(lpWndClass->lpszClassName, lpWndClass->lpfnWndProc, lpWndClass->style,
-                         lpWndClass->cbWndExtra, lpWndClass->hInstance);
+                         lpWndClass->cbWndExtra, lpWndClass->hInstance, false);
 }
 
 // Simplification: classes are told apart by process and name; the instance handle is not part of the key.
@@ -333,49 +403,6 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
                             int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
-    HWND hwnd;
-    {
-        Lock lock(bigLock());
-        auto c = lpClassName ? findClass(lpClassName, currentProcessId()) : nullptr;
-        if (!c) {
-            SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
-            return nullptr;
-        }
-        const bool messageOnly = hWndParent == HWND_MESSAGE;
-        std::shared_ptr<Window> parent;
-        if (hWndParent != nullptr && !messageOnly) {
-            parent = findOrFail(hWndParent);
-            if (!parent) return nullptr;
-        }
-        if ((dwStyle & WS_CHILD) != 0 && !parent && !messageOnly) {
-            SetLastError(ERROR_TLW_WITH_WSCHILD);
-            return nullptr;
-        }
-        ensureCurrentQueue();
-        auto w = std::make_shared<Window>();
-        hwnd = reinterpret_cast<HWND>(nextWindowValue);
-        nextWindowValue += 0x10;
-        w->handle = hwnd;
-        w->threadId = currentThreadId();
-        w->processId = currentProcessId();
-        w->windowClass = c;
-        w->proc = c->proc;
-        w->style = dwStyle;
-        w->exStyle = dwExStyle;
-        w->instance = hInstance;
-        w->menuOrId = hMenu;
-        w->messageOnly = messageOnly;
-        w->extraBytes.assign(static_cast<size_t>(c->windowExtraBytes), 0);
-        if (parent && (dwStyle & WS_CHILD) != 0) {
-            w->parent = hWndParent;
-            parent->children.push_back(hwnd);
-        } else if (parent) {
-            w->owner = hWndParent;
-        }
-        ++c->windowCount;
-        state().windows.emplace(reinterpret_cast<uintptr_t>(hwnd), std::move(w));
-    }
-
     CREATESTRUCTA cs{};
     cs.lpCreateParams = lpParam;
     cs.hInstance = hInstance;
@@ -389,20 +416,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     cs.lpszName = lpWindowName;
     cs.lpszClass = lpClassName;
     cs.dwExStyle = dwExStyle;
-    // A window that refuses WM_NCCREATE, or answers -1 to WM_CREATE, is taken down with WM_NCDESTROY only.
-    const bool created = SendMessageA(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) != 0 &&
-                         SendMessageA(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) != -1;
-    if (!created) {
-        Lock lock(bigLock());
-        auto w = findWindow(hwnd);
-        if (!w) return nullptr;  // the procedure destroyed it already
-        markDestroying(w);
-        lock.unlock();
-        sendNcDestroyAndRemove(hwnd);
-        return nullptr;
-    }
-    Lock lock(bigLock());
-    return findWindow(hwnd) ? hwnd : nullptr;
+    return createWindow(cs, false, reinterpret_cast<LPARAM>(&cs));
 }
 
 // Simplification: owned windows (created with a parent but without WS_CHILD) are not destroyed with their
@@ -428,6 +442,12 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
 BOOL WINAPI IsWindow(HWND hWnd) {
     Lock lock(bigLock());
     return findWindow(hWnd) ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsIconic(HWND hWnd) {
+    Lock lock(bigLock());
+    auto w = findWindow(hWnd);
+    return w && (w->style & WS_MINIMIZE) != 0 ? TRUE : FALSE;
 }
 
 BOOL WINAPI IsWindowVisible(HWND hWnd) {
@@ -515,7 +535,18 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
 }
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
-    return setLong(hWnd, nIndex, sizeof(LONG_PTR), dwNewLong);
+    return setLong(hWnd, nIndex, sizeof(LONG_PTR), dwNewLong, false);
+}
+
+// The wide forms differ only for GWLP_WNDPROC: the procedure installed takes the wide form of the messages.
+// Simplification: the procedure read is the procedure itself, whichever form it takes (CallWindowProcA and
+// CallWindowProcW convert as it needs).
+LONG_PTR WINAPI GetWindowLongPtrW(HWND hWnd, int nIndex) {
+    return getLong(hWnd, nIndex, sizeof(LONG_PTR));
+}
+
+LONG_PTR WINAPI SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
+    return setLong(hWnd, nIndex, sizeof(LONG_PTR), dwNewLong, true);
 }
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
@@ -523,12 +554,11 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
 }
 
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
-    return static_cast<LONG>(setLong(hWnd, nIndex, sizeof(LONG), dwNewLong));
+    return static_cast<LONG>(setLong(hWnd, nIndex, sizeof(LONG), dwNewLong, false));
 }
 
 LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (lpPrevWndFunc == nullptr) return 0;
-    return lpPrevWndFunc(hWnd, Msg, wParam, lParam);
+    return callWindowProcIn(false, lpPrevWndFunc, hWnd, Msg, wParam, lParam);
 }
 
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
@@ -539,7 +569,7 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
             Lock lock(bigLock());
             auto w = findWindow(hWnd);
             if (w && cs != nullptr && cs->lpszName != nullptr && !isAtomName(cs->lpszName)) {
-                w->text = cs->lpszName;
+                setWindowText(*w, cs->lpszName);
             }
             return TRUE;
         }
@@ -548,8 +578,7 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
             Lock lock(bigLock());
             auto w = findWindow(hWnd);
             if (!w) return 0;
-            const auto* text = reinterpret_cast<LPCSTR>(lParam);
-            w->text = text != nullptr ? text : "";
+            setWindowText(*w, reinterpret_cast<LPCSTR>(lParam));
             return TRUE;
         }
         case WM_GETTEXT: {

@@ -34,6 +34,7 @@ struct Window {
     LONG_PTR userData = 0;
     std::vector<unsigned char> extraBytes;
     std::string text;
+    std::wstring wideText;  // the same text in wide form, as a Unicode window was given it
     HWND parent = nullptr;  // the parent of a WS_CHILD window
     HWND owner = nullptr;   // the owner of a top-level window created with a parent
     bool messageOnly = false;
@@ -74,5 +75,42 @@ inline std::string foldCase(const std::string& s) {
     }
     return folded;
 }
+
+// The following three are called without bigLock.
+// RegisterClassA (wide false) and RegisterClassW, whose procedure takes the wide form.
+ATOM registerClass(LPCSTR name, WNDPROC proc, UINT style, int windowExtraBytes, HINSTANCE instance,
+                   bool wide);
+// Creates a window for CreateWindowExA and CreateWindowExW. `cs` gives the arguments, with the class name in
+// ANSI form (or an atom); `createStruct` is what WM_NCCREATE and WM_CREATE carry: `cs` itself, or the
+// CREATESTRUCTW with the caller's wide texts (`wide`), sent in that form.
+HWND createWindow(const CREATESTRUCTA& cs, bool wide, LPARAM createStruct);
+// SendMessageA (wide false) and SendMessageW.
+LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool wide);
+// SendMessageTimeoutA/W.
+LRESULT sendMessageTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
+                           PDWORD_PTR answer, bool wide);
+
+// ---- Unicode windows (unicode_window.cpp) ----
+// Which form of the messages a window procedure takes, which makes its window a Unicode window or not. A
+// procedure takes the form it was first registered (RegisterClassA/W) or installed (SetWindowLongPtrA/W)
+// with; unknown procedures take the ANSI form. So a procedure that SetWindowLongPtrA hands back from a
+// Unicode window, installed again later, makes the window Unicode again, as Windows' procedure handles do.
+// Both require bigLock; winsim::reset forgets them.
+void noteProcedureForm(WNDPROC proc, bool wide);
+bool procedureIsWide(WNDPROC proc);
+// The procedure of the built-in controls created with CreateWindowExW (DefWindowProcW's handling).
+LRESULT CALLBACK wideControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Calls `proc` with a message in the ANSI or wide form (`wide`), converted first when the procedure takes
+// the other form (`procWide`). Called without bigLock.
+LRESULT callInForm(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool wide,
+                   bool procWide);
+// CallWindowProcA (wide false) and CallWindowProcW. Called without bigLock.
+LRESULT callWindowProcIn(bool wide, WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// The conversions between the two forms: ASCII stays, every other character becomes '?'.
+std::string narrowText(const WCHAR* text);
+std::wstring widenText(const char* text);
+// A window's text as DefWindowProcA and DefWindowProcW set it: both forms, kept together.
+void setWindowText(Window& w, const char* text);
+void setWindowTextWide(Window& w, const WCHAR* text);
 
 }  // namespace winsim::detail

@@ -323,4 +323,53 @@ bool sendDialogInput(HWND dialog, DialogInput input);
 // its dialog.
 void scriptDialogInput(DialogInput input);
 
+// ---- keystrokes, wave-out playback (input.cpp, waveout.cpp) ---------------------------------------------
+// The keystrokes injected with keybd_event since reset (or the last clearKeyboardInput), oldest first.
+struct KeyboardInput {
+    BYTE virtualKey = 0;
+    BYTE scanCode = 0;
+    DWORD flags = 0;  // KEYEVENTF_KEYUP, KEYEVENTF_EXTENDEDKEY...
+    ULONG_PTR extraInfo = 0;
+    DWORD time = 0;      // GetTickCount() when it was injected
+    DWORD threadId = 0;  // the injecting thread
+};
+std::vector<KeyboardInput> keyboardInput();
+void clearKeyboardInput();
+// Waits (real time) until the log holds at least `count` keystrokes; false when the time ran out first.
+bool waitForKeyboardInput(size_t count, DWORD milliseconds);
+
+// Every buffer written with waveOutWrite since reset, in the order written.
+enum class PlaybackEnd {
+    Pending,      // still queued or playing
+    PlayedToEnd,  // played its whole length (every loop) and was returned done
+    Reset,        // waveOutReset returned it before its end
+};
+struct WaveOutPlayback {
+    UINT deviceId = 0;  // the device number it was opened on
+    WORD formatTag = 0;
+    WORD channels = 0;
+    DWORD samplesPerSecond = 0;
+    DWORD avgBytesPerSecond = 0;
+    WORD blockAlign = 0;
+    WORD bitsPerSample = 0;
+    DWORD bytes = 0;                  // dwBufferLength
+    std::vector<uint8_t> firstBytes;  // the first 16 bytes of the samples (all of them when fewer)
+    uint64_t hash = 0;                // FNV-1a (64-bit) over all the bytes
+    DWORD loops = 1;                  // how often it was to play (0xFFFFFFFF: until reset)
+    bool started = false;             // it began to play (a buffer queued behind another may not have)
+    DWORD startTime = 0;              // GetTickCount() when it began to play
+    DWORD endTime = 0;                // GetTickCount() when it was returned done
+    PlaybackEnd end = PlaybackEnd::Pending;
+};
+std::vector<WaveOutPlayback> waveOutPlaybacks();
+// Waits (real time) until at least `count` buffers were written and none of them is pending any more.
+bool waitForWaveOutPlaybacks(size_t count, DWORD milliseconds);
+size_t openWaveOutCount();  // wave-out handles opened and not yet closed, for leak checks
+// Until reset: waveOutOpen on this device fails with `error` (an MMSYSERR_ code; 4 is MMSYSERR_ALLOCATED,
+// the device is in use; 0 lets it open again).
+void failPlaybackDeviceOpen(UINT device, UINT error = 4);
+// Until reset: the device never finishes a buffer, as one that was unplugged: what it plays stays queued,
+// and nothing is signalled, until waveOutReset. It takes effect on buffers already playing too.
+void stallPlaybackDevice(UINT device, bool stalled = true);
+
 }  // namespace winsim

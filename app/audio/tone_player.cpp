@@ -1,0 +1,162 @@
+#include "tone_player.h"
+
+#include "audio/wave_file.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <string_view>
+
+namespace phonedock {
+namespace {
+
+// How much longer than its length a sound may take before the device counts as gone (unplugged mid-tone):
+// then playback is reset, so a silent device cannot hold the key handling for ever.
+constexpr DWORD kPlaybackMarginMs = 500;
+
+// The handset's own device: the first whose name says "USB", else device 0.
+UINT ChoosePlaybackDevice() {
+    const UINT count = waveOutGetNumDevs();
+    for (UINT id = 0; id < count; ++id) {
+        WAVEOUTCAPSA caps;
+        std::memset(&caps, 0, sizeof(caps));
+        if (waveOutGetDevCapsA(id, &caps, sizeof(caps)) != MMSYSERR_NOERROR) continue;
+        const std::string_view name(caps.szPname, strnlen(caps.szPname, sizeof(caps.szPname)));
+        if (name.find("USB") != std::string_view::npos) return id;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void PlayTone(int id) {
+    ToneWorker worker;
+    if (worker.Load(id)) worker.Start(false);
+}
+
+void PlayDtmfTone(int index) {
+    if (index >= 0 && index < static_cast<int>(std::size(kDtmfToneTable))) PlayTone(kDtmfToneTable[index]);
+}
+
+ToneWorker::ToneWorker() {
+    std::memset(&header_, 0, sizeof(header_));
+    std::memset(&format_, 0, sizeof(format_));
+}
+
+ToneWorker::~ToneWorker() {
+    Stop();
+}
+
+bool ToneWorker::Load(int resourceId) {
+    if (waveOutGetNumDevs() == 0) return false;
+    deviceId_ = ChoosePlaybackDevice();
+    const HMODULE module = GetModuleHandleA(nullptr);
+    const HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(resourceId), "WAVE");
+    if (resource == nullptr) return false;
+    const HGLOBAL loaded = LoadResource(module, resource);
+    const auto* image = loaded != nullptr ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+    if (image == nullptr) return false;
+    WaveImage wave;
+    formatFound_ = false;
+    header_.lpData = nullptr;
+    header_.dwBufferLength = 0;
+    if (!FindWaveChunks(image, SizeofResource(module, resource), wave)) return false;
+    std::memset(&format_, 0, sizeof(format_));
+    std::memcpy(&format_, wave.format, std::min<size_t>(wave.formatLength, sizeof(format_)));
+    format_.cbSize = 0;  // PCM only: no extra format bytes follow the copy
+    formatFound_ = true;
+    header_.lpData = reinterpret_cast<LPSTR>(const_cast<uint8_t*>(wave.samples));
+    header_.dwBufferLength = wave.sampleBytes;
+    return true;
+}
+
+int ToneWorker::Start(bool loop) {
+    if (playing_) return 1;
+    loop_ = loop;
+    if (loop) {
+        playing_ = true;
+        if (!StartThread()) playing_ = false;
+        return 0;
+    }
+    Play();
+    return 0;
+}
+
+void ToneWorker::Stop() {
+    playing_ = false;
+    {
+        std::lock_guard<std::mutex> lock(eventMutex_);
+        stopRequested_ = true;  // a looping playback that has not made its event yet will not wait
+        if (event_ != nullptr) SetEvent(event_);
+    }
+    Close();
+}
+
+DWORD ToneWorker::ExpectedDurationMs() const {
+    if (format_.nAvgBytesPerSec == 0) return 0;
+    return static_cast<DWORD>(static_cast<uint64_t>(header_.dwBufferLength) * 1000 / format_.nAvgBytesPerSec);
+}
+
+// Plays the loaded sound once, or until Stop while looping. Every step that fails releases what the steps
+// before it opened.
+MMRESULT ToneWorker::Play() {
+    if (!formatFound_) return MMSYSERR_INVALPARAM;
+    const HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (event == nullptr) return MMSYSERR_NOMEM;
+    {
+        std::lock_guard<std::mutex> lock(eventMutex_);
+        event_ = event;
+        if (stopRequested_) SetEvent(event);
+    }
+    const auto closeEvent = [&] {
+        std::lock_guard<std::mutex> lock(eventMutex_);
+        event_ = nullptr;
+        CloseHandle(event);
+    };
+
+    MMRESULT result =
+        waveOutOpen(&device_, deviceId_, &format_, reinterpret_cast<DWORD_PTR>(event), 0, CALLBACK_EVENT);
+    if (result != MMSYSERR_NOERROR) {
+        closeEvent();
+        return result;
+    }
+    header_.dwFlags = 0;
+    header_.dwLoops = 0;
+    result = waveOutPrepareHeader(device_, &header_, sizeof(header_));
+    if (result == MMSYSERR_NOERROR && header_.dwFlags == WHDR_PREPARED) {
+        if (loop_) {
+            header_.dwFlags = WHDR_PREPARED | WHDR_BEGINLOOP | WHDR_ENDLOOP;
+            header_.dwLoops = 0xFFFFFFFF;
+        }
+        {
+            // The device signalled the opening; a Stop that came meanwhile stays signalled.
+            std::lock_guard<std::mutex> lock(eventMutex_);
+            if (!stopRequested_) ResetEvent(event);
+        }
+        result = waveOutWrite(device_, &header_, sizeof(header_));
+        if (result == MMSYSERR_NOERROR) result = waveOutRestart(device_);
+        if (result == MMSYSERR_NOERROR) {
+            if (loop_) {
+                WaitForSingleObject(event, INFINITE);  // until Stop
+            } else {
+                // The device signals when the buffer is done; the header is looked at only after a signal.
+                const DWORD deadline = GetTickCount() + ExpectedDurationMs() + kPlaybackMarginMs;
+                for (;;) {
+                    const LONG left = static_cast<LONG>(deadline - GetTickCount());
+                    if (left <= 0 || WaitForSingleObject(event, static_cast<DWORD>(left)) != WAIT_OBJECT_0)
+                        break;
+                    if ((header_.dwFlags & WHDR_DONE) != 0) break;
+                }
+            }
+        }
+    }
+    waveOutReset(device_);
+    if ((header_.dwFlags & WHDR_PREPARED) != 0) waveOutUnprepareHeader(device_, &header_, sizeof(header_));
+    waveOutClose(device_);
+    device_ = nullptr;
+    closeEvent();
+    return result;
+}
+
+}  // namespace phonedock

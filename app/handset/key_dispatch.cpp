@@ -1,0 +1,181 @@
+#include "key_dispatch.h"
+
+#include "audio/tone_player.h"
+#include "handset/dial_buffer.h"
+#include "handset/handset_display.h"
+#include "shell/handset_api.h"
+#include "shell/shared_state.h"
+#include "skype/skype_link.h"
+#include "skype/skype_windows.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace phonedock {
+namespace {
+
+constexpr DWORD kButtonHoldMs = 10;
+
+void Click() {
+    PlayTone(KEY_CLICK_TONE);
+}
+void Focus() {
+    SendSkypeCommand("FOCUS");
+}
+
+void AppendAndShow(char c) {
+    dialBuffer.Append(c);
+    ShowDialBuffer();
+}
+
+// The number being dialled is abandoned: the buffer and Skype's field are emptied and its window closed.
+void HangUpWindows() {
+    dialBuffer.Clear();
+    ShowDialBuffer();
+    ClearSkypeEditField();
+    if (const HWND main = FindSkypeMainWindow()) PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void OnYes() {
+    Click();
+    const HWND main = FindSkypeMainWindow();
+    skypeMainWindow = main;
+    // Looked at before FOCUS, which may bring Skype's window up.
+    const bool shown = main != nullptr && !IsIconic(main) && IsWindowVisible(main);
+    Focus();
+    if (shown) PressSkypeButton("YES");
+    if (const int32_t ringing = ringingCallId; ringing > 0) AnswerRingingCall(ringing);
+}
+
+// The index of a DTMF symbol in the tone table, or -1.
+int DtmfIndex(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c == '*') return 10;
+    if (c == '#') return 11;
+    return -1;
+}
+
+}  // namespace
+
+void PressSkypeButton(const char* name) {
+    char command[100];
+    std::snprintf(command, sizeof(command), "BTN_PRESSED %s", name);
+    SendSkypeCommand(command);
+    Sleep(kButtonHoldMs);
+    std::snprintf(command, sizeof(command), "BTN_RELEASED %s", name);
+    SendSkypeCommand(command);
+    const int dtmf = DtmfIndex(name[0]);
+    if (dtmf < 0) return;
+    if (inCall) {
+        std::snprintf(command, sizeof(command), "SET CALL %d DTMF %c", dtmfCallId.load(), name[0]);
+        SendSkypeCommand(command);
+    } else {
+        PlayDtmfTone(dtmf);
+    }
+}
+
+void ToggleMute() {
+    if (!inCall) {
+        HandsetLight(0);
+        return;
+    }
+    const int32_t mute = muteState;
+    if (mute == MUTE_ON) {
+        SendSkypeCommand("SET MUTE OFF");
+        HandsetLight(1);
+    } else if (mute == MUTE_OFF) {
+        // The command word's case is the one the program has always sent; Skype reads it either way.
+        SendSkypeCommand("Set MUTE ON");
+        HandsetLight(0);
+    } else {
+        return;
+    }
+    Click();
+    SendSkypeCommand("GET MUTE");
+}
+
+void SendHookState(bool onHook) {
+    char command[100];
+    std::snprintf(command, sizeof(command), "%s", onHook ? "HOOK ON" : "HOOK OFF");
+    SendSkypeCommand(command);
+}
+
+void AnswerRingingCall(int callId) {
+    char command[100];
+    std::snprintf(command, sizeof(command), "SET CALL %d STATUS INPROGRESS", callId);
+    SendSkypeCommand(command);
+}
+
+void DispatchKeyWithSkype(int code) {
+    if (code >= 0 && code <= 9) {
+        const char digit[2] = {static_cast<char>('0' + code), '\0'};
+        Focus();
+        PressSkypeButton(digit);
+        AppendAndShow(digit[0]);
+        return;
+    }
+    switch (code) {
+        case KEY_STAR:
+            if (inCall) {
+                Focus();
+                PressSkypeButton("*");
+                AppendAndShow('*');
+            } else {
+                Click();
+                Focus();
+                PressSkypeButton("SKYPE");
+            }
+            break;
+        case KEY_HASH:
+            if (inCall) {
+                Focus();
+                PressSkypeButton("#");
+                AppendAndShow('#');
+            } else {
+                Focus();
+                Click();
+                PressSkypeButton("+");
+                AppendAndShow('+');
+            }
+            break;
+        case KEY_NO:
+            Click();
+            PressSkypeButton("NO");
+            HangUpWindows();
+            break;
+        case KEY_UP:
+            Click();
+            Focus();
+            PressSkypeButton("UP");
+            break;
+        case KEY_YES: OnYes(); break;
+        case KEY_DOWN:
+            Click();
+            Focus();
+            PressSkypeButton("DOWN");
+            break;
+        case KEY_ON_HOOK:
+            if (hookState == 1) break;
+            hookState = 1;
+            SendHookState(true);
+            HangUpWindows();
+            break;
+        case KEY_OFF_HOOK:
+            if (hookState == 0) break;
+            hookState = 0;
+            Focus();
+            SendHookState(false);
+            break;
+        case KEY_MUTE: ToggleMute(); break;
+        case KEY_CLEAR:
+            Click();
+            SendBackspaceToSkypeEdit();
+            dialBuffer.DeleteLast();
+            ShowDialBuffer();
+            break;
+        default: break;
+    }
+}
+
+}  // namespace phonedock

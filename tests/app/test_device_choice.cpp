@@ -8,9 +8,9 @@ using phonedock::NamesUsbDevice;
 
 TEST(DeviceChoice, TheFirstUsbDeviceIsTheHandsetsAndVirtualDevicesAreNeverChosen) {
     auto choice =
-        ChooseDevices({"Virtual Cable", "SoundMAX Digital Audio", "USB Audio Device", "USB Speaker"});
+        ChooseDevices({"Virtual Cable", "Onboard Digital Audio", "USB Audio Device", "USB Speaker"});
     EXPECT_EQ(choice.handset, "USB Audio Device");
-    EXPECT_EQ(choice.other, "SoundMAX Digital Audio");
+    EXPECT_EQ(choice.other, "Onboard Digital Audio");
 
     choice = ChooseDevices({"usb headset", "Virtual Cable"});  // "usb" in lower case is an ordinary device
     EXPECT_EQ(choice.handset, "");
@@ -24,7 +24,7 @@ TEST(DeviceChoice, TheFirstUsbDeviceIsTheHandsetsAndVirtualDevicesAreNeverChosen
 
 TEST(DeviceChoice, ARegistryValueIsSearchedOnlyWithinWhatWasRead) {
     EXPECT_TRUE(NamesUsbDevice("USB Audio Device", 17));
-    EXPECT_FALSE(NamesUsbDevice("SoundMAX", 9));
+    EXPECT_FALSE(NamesUsbDevice("Onboard", 8));
     const char full[8] = {'S', 'o', 'u', 'n', 'd', 'U', 'S', 'B'};  // no terminator
     EXPECT_TRUE(NamesUsbDevice(full, sizeof(full)));
     EXPECT_FALSE(NamesUsbDevice(full, 7));

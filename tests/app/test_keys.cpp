@@ -16,7 +16,7 @@ class KeysTest : public PhonedockTest {
   protected:
     void SetUp() override {
         PhonedockTest::SetUp();
-        winsim::setPlaybackDevices({"Realtek HD Audio", "USB Audio Device"});
+        winsim::setPlaybackDevices({"Onboard HD Audio", "USB Audio Device"});
         winsim::setRecordingDevices({"USB Audio Device"});
     }
 

@@ -30,10 +30,10 @@ class SkypeLinkTest : public PhonedockTest {
 }  // namespace
 
 TEST_F(SkypeLinkTest, AttachesToARunningSkypeAndPointsItsAudioAtTheHandset) {
-    winsim::setPlaybackDevices({"Realtek HD Audio", "Virtual Cable", "USB Audio Device"});
-    winsim::setRecordingDevices({"USB Audio Device", "Realtek Mic"});
+    winsim::setPlaybackDevices({"Onboard HD Audio", "Virtual Cable", "USB Audio Device"});
+    winsim::setRecordingDevices({"USB Audio Device", "Onboard Mic"});
     winsim::registrySetString(kSoundMapperKey, "Playback", "USB Audio Device");
-    winsim::registrySetString(kSoundMapperKey, "Record", "Realtek Mic");
+    winsim::registrySetString(kSoundMapperKey, "Record", "Onboard Mic");
     sim::Handset& handset = AddHandset();
     skype.emplace();
     ASSERT_TRUE(skype->start());
@@ -47,8 +47,8 @@ TEST_F(SkypeLinkTest, AttachesToARunningSkypeAndPointsItsAudioAtTheHandset) {
     EXPECT_EQ(skype->audioOut(), "USB Audio Device");
     EXPECT_EQ(skype->audioIn(), "USB Audio Device");
     // Windows' own default moves off the handset to the PC's card; one that names no USB device stays.
-    EXPECT_EQ(winsim::registryGetString(kSoundMapperKey, "Playback"), "Realtek HD Audio");
-    EXPECT_EQ(winsim::registryGetString(kSoundMapperKey, "Record"), "Realtek Mic");
+    EXPECT_EQ(winsim::registryGetString(kSoundMapperKey, "Playback"), "Onboard HD Audio");
+    EXPECT_EQ(winsim::registryGetString(kSoundMapperKey, "Record"), "Onboard Mic");
     EXPECT_EQ(handset.display().barLevel(), 6);
 
     // Skype exits: within one tick the program notices and says so.

@@ -11,7 +11,7 @@ class TonesTest : public WinsimTest {};
 }  // namespace
 
 TEST_F(TonesTest, TonesPlayOnTheFirstUsbDeviceElseOnDeviceZero) {
-    winsim::setPlaybackDevices({"Realtek HD Audio", "USB Audio Device", "USB Headset"});
+    winsim::setPlaybackDevices({"Onboard HD Audio", "USB Audio Device", "USB Headset"});
     PlayDtmfTone(10);  // '*'
     PlayDtmfTone(11);  // '#'
     PlayTone(KEY_CLICK_TONE);

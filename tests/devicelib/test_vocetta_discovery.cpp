@@ -26,7 +26,7 @@ void ExpectNoSearchLeftovers() {
 }  // namespace
 
 TEST_F(VocettaTest, OfTwoHandsetsTheLowerInterfaceIndexIsOpened) {
-    winsim::hidPlug(Device("\\\\?\\hid#mouse", 0x046D, 0xC077), nullptr);
+    winsim::hidPlug(Device("\\\\?\\hid#mouse", 0x1111, 0x2222), nullptr);
     sim::Handset& first = AddHandset();
     sim::Handset& second = AddHandset();
     ASSERT_EQ(lib().Open(nullptr), 0);
@@ -49,7 +49,7 @@ TEST_F(VocettaTest, AnInterfaceThatCannotBeOpenedForReadAndWriteIsSkipped) {
 }
 
 TEST_F(VocettaTest, WithoutAHandsetEveryIndexIsTriedAndNothingStaysOpen) {
-    const winsim::HidDeviceId mouse = winsim::hidPlug(Device("\\\\?\\hid#mouse", 0x046D, 0xC077), nullptr);
+    const winsim::HidDeviceId mouse = winsim::hidPlug(Device("\\\\?\\hid#mouse", 0x1111, 0x2222), nullptr);
     const size_t handlesBefore = winsim::openHandleCount();
     EXPECT_EQ(lib().Open(nullptr), -1);
     EXPECT_EQ(lib().GetLastError(), 4);

@@ -98,7 +98,7 @@ TEST_F(VocettaTest, AHandsetPluggedInAfterOpenIsOpenedThen) {
     // Another HID device coming along changes nothing while the handset is open.
     winsim::HidDeviceDesc mouse;
     mouse.path = "\\\\?\\hid#mouse";
-    mouse.vendorId = 0x046D;
+    mouse.vendorId = 0x1111;
     winsim::hidPlug(mouse, nullptr);
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(PlugLog().Events().size(), 1u);

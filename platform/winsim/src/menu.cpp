@@ -2,6 +2,7 @@
 // GetMenuItemID, GetMenuState and GetMenuStringA read them; TrackPopupMenuEx shows nothing, records the
 // call and runs a message loop until the control API answers for the user. Menu handles are numbers in a
 // table, never pointers.
+#include "modal_loop.h"
 #include "resource_reader.h"
 #include "window_state.h"
 
@@ -160,16 +161,6 @@ bool answerNewest(Answer answer) {
         return true;
     }
     return false;
-}
-
-bool isAnswered(const Popup& popup) {
-    Lock lock(bigLock());
-    return popup.answered;
-}
-
-DWORD millisecondsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<DWORD>(std::min<int64_t>(left, INFINITE - 1));
 }
 
 }  // namespace
@@ -335,52 +326,17 @@ BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hwnd, 
         stateChanged().notify_all();
     }
 
-    enum class End { Answered, Quit, TimedOut, WindowGone } end;
-    int quitCode = 0;
-    for (;;) {
-        if (!IsWindow(hwnd)) {
-            end = End::WindowGone;
-            break;
-        }
-        MSG msg;
-        const bool waiting = PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
-        // The answer is input (a click): it comes after the sent and posted messages already waiting and
-        // before timer ticks.
-        if ((!waiting || msg.message == WM_TIMER) && isAnswered(*popup)) {
-            end = End::Answered;
-            break;
-        }
-        if (waiting) {
-            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (msg.message == WM_QUIT) {
-                    quitCode = static_cast<int>(msg.wParam);
-                    end = End::Quit;
-                    break;
-                }
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-        } else {
-            Lock lock(bigLock());
-            waitForMessages(lock, millisecondsLeft(deadline), [&] { return popup->answered; });
-        }
-        if (Clock::now() >= deadline && !isAnswered(*popup)) {
-            end = End::TimedOut;
-            break;
-        }
-    }
-    // The loop that runs after the menu must see WM_QUIT too.
-    if (end == End::Quit) PostQuitMessage(quitCode);
+    const ModalEnd end = runModalLoop(popup->answered, deadline, hwnd);
 
     UINT chosen = 0;
     {
         Lock lock(bigLock());
-        if (end == End::Answered && popup->answer.choose && selectable(hMenu, popup->answer.commandId)) {
+        if (end == ModalEnd::Answered && popup->answer.choose && selectable(hMenu, popup->answer.commandId)) {
             chosen = popup->answer.commandId;
         }
         popup->call->open = false;
         popup->call->chosen = chosen;
-        popup->call->timedOut = end == End::TimedOut;
+        popup->call->timedOut = end == ModalEnd::TimedOut;
         std::erase(state().open, popup);
         stateChanged().notify_all();
     }

@@ -1,6 +1,7 @@
 // The shell and the bits of the desktop a tray program touches: the notification area (Shell_NotifyIconA),
 // WinExec, the cursor position, SetForegroundWindow, system cursors and message boxes. Nothing is shown;
 // everything is recorded for the control API, and message boxes are answered through it.
+#include "modal_loop.h"
 #include "window_state.h"
 
 #include <shellapi.h>
@@ -101,16 +102,6 @@ bool notifyIcon(const NotifyIconCall& call) {
         case NIM_SETVERSION: return exists;
         default: SetLastError(ERROR_INVALID_PARAMETER); return false;
     }
-}
-
-bool isAnswered(const Box& box) {
-    Lock lock(bigLock());
-    return box.answered;
-}
-
-DWORD millisecondsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<DWORD>(std::min<int64_t>(left, INFINITE - 1));
 }
 
 bool unansweredBoxOpen() {
@@ -298,43 +289,12 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
         stateChanged().notify_all();
     }
 
-    enum class End { Answered, Quit, TimedOut } end;
-    int quitCode = 0;
-    for (;;) {
-        MSG msg;
-        const bool waiting = PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
-        // The answer is input (a click): it comes after the sent and posted messages already waiting and
-        // before timer ticks.
-        if ((!waiting || msg.message == WM_TIMER) && isAnswered(*box)) {
-            end = End::Answered;
-            break;
-        }
-        if (waiting) {
-            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (msg.message == WM_QUIT) {
-                    quitCode = static_cast<int>(msg.wParam);
-                    end = End::Quit;
-                    break;
-                }
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-        } else {
-            Lock lock(bigLock());
-            waitForMessages(lock, millisecondsLeft(deadline), [&] { return box->answered; });
-        }
-        if (Clock::now() >= deadline && !isAnswered(*box)) {
-            end = End::TimedOut;
-            break;
-        }
-    }
-    // The loop that runs after the box must see WM_QUIT too.
-    if (end == End::Quit) PostQuitMessage(quitCode);
+    const ModalEnd end = runModalLoop(box->answered, deadline, nullptr);
 
     Lock lock(bigLock());
     box->record.open = false;
-    box->record.result = end == End::Answered ? box->answer : IDCANCEL;
-    box->record.timedOut = end == End::TimedOut;
+    box->record.result = end == ModalEnd::Answered ? box->answer : IDCANCEL;
+    box->record.timedOut = end == ModalEnd::TimedOut;
     stateChanged().notify_all();
     return box->record.result;
 }

@@ -3,7 +3,6 @@
 // procedure that takes the other one. Whether a window is a Unicode window follows from its procedure.
 #include "window_state.h"
 
-#include <cwchar>
 #include <unordered_map>
 
 namespace winsim::detail {
@@ -19,10 +18,6 @@ std::unordered_map<WNDPROC, bool>& procedureForms() {
 }
 
 ResetHook unicodeReset([] { procedureForms().clear(); });
-
-bool isAtom(const void* name) {
-    return reinterpret_cast<uintptr_t>(name) < 0x10000;
-}
 
 char narrowChar(WCHAR c) {
     return static_cast<unsigned>(c) <= kLastAscii ? static_cast<char>(c) : '?';
@@ -124,14 +119,6 @@ LRESULT callConverted(UINT message, WPARAM wParam, LPARAM lParam, bool toWide,
         }
         default: return call(wParam, lParam);
     }
-}
-
-size_t copyWideText(const std::wstring& text, LPWSTR buffer, size_t capacity) {
-    if (buffer == nullptr || capacity == 0) return 0;
-    const size_t n = std::min(text.size(), capacity - 1);
-    std::wmemcpy(buffer, text.data(), n);
-    buffer[n] = L'\0';
-    return n;
 }
 
 }  // namespace
@@ -245,8 +232,8 @@ LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     return sendMessage(hWnd, Msg, wParam, lParam, true);
 }
 
-LRESULT WINAPI SendMessageTimeoutW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT fuFlags, UINT uTimeout,
-                                   PDWORD_PTR lpdwResult) {
+LRESULT WINAPI SendMessageTimeoutW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT fuFlags,
+                                   UINT uTimeout, PDWORD_PTR lpdwResult) {
     return sendMessageTimeout(hWnd, Msg, wParam, lParam, fuFlags, uTimeout, lpdwResult, true);
 }
 
@@ -254,39 +241,8 @@ LRESULT WINAPI CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARA
     return callWindowProcIn(true, lpPrevWndFunc, hWnd, Msg, wParam, lParam);
 }
 
-// DefWindowProcA's handling, with wide texts.
 LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    switch (Msg) {
-        case WM_NCCREATE: {
-            const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            Lock lock(bigLock());
-            auto w = findWindow(hWnd);
-            if (w && cs != nullptr && cs->lpszName != nullptr && !isAtom(cs->lpszName)) {
-                setWindowTextWide(*w, cs->lpszName);
-            }
-            return TRUE;
-        }
-        case WM_CLOSE: DestroyWindow(hWnd); return 0;
-        case WM_SETTEXT: {
-            Lock lock(bigLock());
-            auto w = findWindow(hWnd);
-            if (!w) return 0;
-            setWindowTextWide(*w, reinterpret_cast<LPCWSTR>(lParam));
-            return TRUE;
-        }
-        case WM_GETTEXT: {
-            Lock lock(bigLock());
-            auto w = findWindow(hWnd);
-            if (!w) return 0;
-            return static_cast<LRESULT>(copyWideText(w->wideText, reinterpret_cast<LPWSTR>(lParam), wParam));
-        }
-        case WM_GETTEXTLENGTH: {
-            Lock lock(bigLock());
-            auto w = findWindow(hWnd);
-            return w ? static_cast<LRESULT>(w->wideText.size()) : 0;
-        }
-        default: return 0;
-    }
+    return defaultWindowProc<WCHAR>(hWnd, Msg, wParam, lParam);
 }
 
 }  // extern "C"

@@ -5,6 +5,7 @@
 
 #include <winsim/control.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -56,13 +57,9 @@ ResetHook windowReset([] {
     addSystemClasses(state());
 });
 
-bool isAtomName(LPCSTR name) {
-    return reinterpret_cast<uintptr_t>(name) < 0x10000;
-}
-
 std::shared_ptr<WindowClass> findClass(LPCSTR name, DWORD processId) {
     WindowState& s = state();
-    if (isAtomName(name)) {
+    if (isAtom(name)) {
         const auto atom = static_cast<ATOM>(reinterpret_cast<uintptr_t>(name));
         std::shared_ptr<WindowClass> system;
         for (const auto& [key, c] : s.classes) {
@@ -82,7 +79,7 @@ std::shared_ptr<WindowClass> findClass(LPCSTR name, DWORD processId) {
 
 ATOM registerClass(LPCSTR name, WNDPROC proc, UINT style, int windowExtraBytes, HINSTANCE instance,
                    bool wide) {
-    if (name == nullptr || isAtomName(name) || *name == '\0' || windowExtraBytes < 0) {
+    if (name == nullptr || isAtom(name) || *name == '\0' || windowExtraBytes < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -237,15 +234,75 @@ LONG_PTR setLong(HWND hwnd, int index, size_t size, LONG_PTR value, bool wide) {
     return previous;
 }
 
-size_t copyText(const std::string& text, LPSTR buffer, size_t capacity) {
+// Copies as much of `text` as fits, with its terminating null, into a buffer of `capacity` characters.
+template <class Char>
+size_t copyText(const std::basic_string<Char>& text, Char* buffer, size_t capacity) {
     if (buffer == nullptr || capacity == 0) return 0;
     const size_t n = std::min(text.size(), capacity - 1);
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
+    std::copy_n(text.data(), n, buffer);
+    buffer[n] = Char{};
     return n;
 }
 
+// A window's text in the ANSI (char) or the wide (WCHAR) form, as DefWindowProcA and DefWindowProcW use it.
+template <class Char>
+struct TextForm;
+
+template <>
+struct TextForm<char> {
+    using CreateStruct = CREATESTRUCTA;
+    static const std::string& text(const Window& w) { return w.text; }
+    static void set(Window& w, const char* text) { setWindowText(w, text); }
+};
+
+template <>
+struct TextForm<WCHAR> {
+    using CreateStruct = CREATESTRUCTW;
+    static const std::wstring& text(const Window& w) { return w.wideText; }
+    static void set(Window& w, const WCHAR* text) { setWindowTextWide(w, text); }
+};
+
 }  // namespace
+
+template <class Char>
+LRESULT defaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    using Form = TextForm<Char>;
+    switch (message) {
+        case WM_NCCREATE: {
+            // The title given to CreateWindowEx becomes the window's text here, as on Windows.
+            const auto* cs = reinterpret_cast<const typename Form::CreateStruct*>(lParam);
+            Lock lock(bigLock());
+            auto w = findWindow(hwnd);
+            if (w && cs != nullptr && cs->lpszName != nullptr && !isAtom(cs->lpszName)) {
+                Form::set(*w, cs->lpszName);
+            }
+            return TRUE;
+        }
+        case WM_CLOSE: DestroyWindow(hwnd); return 0;
+        case WM_SETTEXT: {
+            Lock lock(bigLock());
+            auto w = findWindow(hwnd);
+            if (!w) return 0;
+            Form::set(*w, reinterpret_cast<const Char*>(lParam));
+            return TRUE;
+        }
+        case WM_GETTEXT: {
+            Lock lock(bigLock());
+            auto w = findWindow(hwnd);
+            if (!w) return 0;
+            return static_cast<LRESULT>(copyText(Form::text(*w), reinterpret_cast<Char*>(lParam), wParam));
+        }
+        case WM_GETTEXTLENGTH: {
+            Lock lock(bigLock());
+            auto w = findWindow(hwnd);
+            return w ? static_cast<LRESULT>(Form::text(*w).size()) : 0;
+        }
+        default: return 0;
+    }
+}
+
+template LRESULT defaultWindowProc<char>(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+template LRESULT defaultWindowProc<WCHAR>(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 std::shared_ptr<Window> findWindow(HWND hwnd) {
     auto it = state().windows.find(reinterpret_cast<uintptr_t>(hwnd));
@@ -562,38 +619,7 @@ LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARA
 }
 
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    switch (Msg) {
-        case WM_NCCREATE: {
-            // The title given to CreateWindowExA becomes the window's text here, as on Windows.
-            const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-            Lock lock(bigLock());
-            auto w = findWindow(hWnd);
-            if (w && cs != nullptr && cs->lpszName != nullptr && !isAtomName(cs->lpszName)) {
-                setWindowText(*w, cs->lpszName);
-            }
-            return TRUE;
-        }
-        case WM_CLOSE: DestroyWindow(hWnd); return 0;
-        case WM_SETTEXT: {
-            Lock lock(bigLock());
-            auto w = findWindow(hWnd);
-            if (!w) return 0;
-            setWindowText(*w, reinterpret_cast<LPCSTR>(lParam));
-            return TRUE;
-        }
-        case WM_GETTEXT: {
-            Lock lock(bigLock());
-            auto w = findWindow(hWnd);
-            if (!w) return 0;
-            return static_cast<LRESULT>(copyText(w->text, reinterpret_cast<LPSTR>(lParam), wParam));
-        }
-        case WM_GETTEXTLENGTH: {
-            Lock lock(bigLock());
-            auto w = findWindow(hWnd);
-            return w ? static_cast<LRESULT>(w->text.size()) : 0;
-        }
-        default: return 0;
-    }
+    return defaultWindowProc<char>(hWnd, Msg, wParam, lParam);
 }
 
 }  // extern "C"

@@ -67,6 +67,11 @@ void forgetWindowMessages(HWND hwnd, DWORD threadId);
 // same number, from 0xC000 up.
 ATOM addAtom(const std::string& name);
 
+// Whether a name given in place of a text (a class name, a window title) is an atom: a number below 0x10000.
+inline bool isAtom(const void* name) {
+    return reinterpret_cast<uintptr_t>(name) < 0x10000;
+}
+
 // Case-insensitive comparison of ASCII names, as Windows compares class and atom names.
 inline std::string foldCase(const std::string& s) {
     std::string folded = s;
@@ -76,7 +81,7 @@ inline std::string foldCase(const std::string& s) {
     return folded;
 }
 
-// The following three are called without bigLock.
+// The following are called without bigLock.
 // RegisterClassA (wide false) and RegisterClassW, whose procedure takes the wide form.
 ATOM registerClass(LPCSTR name, WNDPROC proc, UINT style, int windowExtraBytes, HINSTANCE instance,
                    bool wide);
@@ -84,6 +89,9 @@ ATOM registerClass(LPCSTR name, WNDPROC proc, UINT style, int windowExtraBytes, 
 // ANSI form (or an atom); `createStruct` is what WM_NCCREATE and WM_CREATE carry: `cs` itself, or the
 // CREATESTRUCTW with the caller's wide texts (`wide`), sent in that form.
 HWND createWindow(const CREATESTRUCTA& cs, bool wide, LPARAM createStruct);
+// DefWindowProcA (char) and DefWindowProcW (WCHAR): one handling, with the window's text in that form.
+template <class Char>
+LRESULT defaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // SendMessageA (wide false) and SendMessageW.
 LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool wide);
 // SendMessageTimeoutA/W.

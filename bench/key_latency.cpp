@@ -31,11 +31,6 @@ double ProcessCpuSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-template <class Fn>
-Fn Resolve(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,9 +41,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "VOCETTA.DLL did not load\n");
         return 1;
     }
-    auto open = Resolve<USBPhone_OpenFn>(library, "USBPhone_Open");
-    auto bind = Resolve<USBPhone_BindFn>(library, "USBPhone_Bind");
-    auto close = Resolve<USBPhone_VoidFn>(library, "USBPhone_Close");
+    UsbPhoneEntryPoints phone;
+    ResolveUsbPhoneEntryPoints(library, phone);
 
     winsim::HidDeviceDesc desc;
     desc.path = "\\\\?\\hid#vid_04b4&pid_0302#bench";
@@ -57,11 +51,11 @@ int main(int argc, char** argv) {
     desc.inputReportLength = 18;
     desc.outputReportLength = 34;
     const winsim::HidDeviceId device = winsim::hidPlug(desc, nullptr);
-    if (open(nullptr) != 0) {
+    if (phone.Open(nullptr) != 0) {
         std::fprintf(stderr, "the handset did not open\n");
         return 1;
     }
-    bind(&OnKey, nullptr);
+    phone.Bind(&OnKey, nullptr);
 
     // Digit keys alternate so that each press is a new key for the repeat filter; between presses the key
     // is released and the reader is given time to see the release.
@@ -102,7 +96,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::duration<double>(idleSeconds));
     const double idleCpu = ProcessCpuSeconds() - cpuBefore;
 
-    close();
+    phone.Close();
     FreeLibrary(library);
     winsim::reset();
 

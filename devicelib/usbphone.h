@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <type_traits>
+
 extern "C" {
 
 // Key codes handed to the key callback.
@@ -70,3 +72,43 @@ typedef int(__cdecl* USBPhone_DisplayLCDFn)(int, int, int, const char*, int);
 typedef int(__cdecl* USBPhone_VoidFn)(void);
 typedef int(__cdecl* USBPhone_EepromWriteFn)(int, int, const BYTE*);
 typedef int(__cdecl* USBPhone_EepromReadFn)(int, int, BYTE*);
+
+// The 14 entry points of a loaded library, for callers that bind it at run time.
+struct UsbPhoneEntryPoints {
+    USBPhone_OpenFn Open = nullptr;
+    USBPhone_BindFn Bind = nullptr;
+    USBPhone_IntFn Ring = nullptr;
+    USBPhone_IntFn Light = nullptr;
+    USBPhone_DisplayLCDFn DisplayLCD = nullptr;
+    USBPhone_VoidFn Close = nullptr;
+    USBPhone_EepromWriteFn WriteEEPROM = nullptr;
+    USBPhone_EepromReadFn ReadEEPROM = nullptr;
+    USBPhone_IntFn GetDeviceCapacity = nullptr;
+    USBPhone_VoidFn SetRingTone = nullptr;
+    USBPhone_VoidFn SwitchPSTN = nullptr;
+    USBPhone_VoidFn GetLibVer = nullptr;
+    USBPhone_VoidFn GetLastError = nullptr;
+    USBPhone_VoidFn GetHookStatus = nullptr;
+};
+
+// Resolves all 14 names, in this order, with GetProcAddress; a name the module lacks stays null.
+inline void ResolveUsbPhoneEntryPoints(HMODULE module, UsbPhoneEntryPoints& entry) {
+    const auto resolve = [module](auto& fn, const char* name) {
+        fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(
+            reinterpret_cast<void*>(GetProcAddress(module, name)));
+    };
+    resolve(entry.Open, "USBPhone_Open");
+    resolve(entry.Bind, "USBPhone_Bind");
+    resolve(entry.Ring, "USBPhone_Ring");
+    resolve(entry.Light, "USBPhone_Light");
+    resolve(entry.DisplayLCD, "USBPhone_DisplayLCD");
+    resolve(entry.Close, "USBPhone_Close");
+    resolve(entry.WriteEEPROM, "USBPhone_WriteEEPROM");
+    resolve(entry.ReadEEPROM, "USBPhone_ReadEEPROM");
+    resolve(entry.GetDeviceCapacity, "USBPhone_GetDeviceCapacity");
+    resolve(entry.SetRingTone, "USBPhone_SetRingTone");
+    resolve(entry.SwitchPSTN, "USBPhone_SwitchPSTN");
+    resolve(entry.GetLibVer, "USBPhone_GetLibVer");
+    resolve(entry.GetLastError, "USBPhone_GetLastError");
+    resolve(entry.GetHookStatus, "USBPhone_GetHookStatus");
+}

@@ -6,33 +6,11 @@ namespace phonedock {
 
 HandsetApi handsetApi;
 
-namespace {
-
-template <class Fn>
-void Resolve(Fn& entry, const char* name) {
-    entry = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(handsetApi.module, name)));
-}
-
-}  // namespace
-
 void LoadHandsetLibrary(const char* fileName) {
     handsetApi = HandsetApi{};
     handsetApi.module = LoadLibraryA(fileName);
     if (handsetApi.module != nullptr) {
-        Resolve(handsetApi.Open, "USBPhone_Open");
-        Resolve(handsetApi.Bind, "USBPhone_Bind");
-        Resolve(handsetApi.Ring, "USBPhone_Ring");
-        Resolve(handsetApi.Light, "USBPhone_Light");
-        Resolve(handsetApi.DisplayLCD, "USBPhone_DisplayLCD");
-        Resolve(handsetApi.Close, "USBPhone_Close");
-        Resolve(handsetApi.WriteEEPROM, "USBPhone_WriteEEPROM");
-        Resolve(handsetApi.ReadEEPROM, "USBPhone_ReadEEPROM");
-        Resolve(handsetApi.GetDeviceCapacity, "USBPhone_GetDeviceCapacity");
-        Resolve(handsetApi.SetRingTone, "USBPhone_SetRingTone");
-        Resolve(handsetApi.SwitchPSTN, "USBPhone_SwitchPSTN");
-        Resolve(handsetApi.GetLibVer, "USBPhone_GetLibVer");
-        Resolve(handsetApi.GetLastError, "USBPhone_GetLastError");
-        Resolve(handsetApi.GetHookStatus, "USBPhone_GetHookStatus");
+        ResolveUsbPhoneEntryPoints(handsetApi.module, handsetApi);
     } else {
         GetLastError();  // nothing to tell anyone: the program runs without the handset
     }

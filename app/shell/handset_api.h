@@ -9,24 +9,10 @@
 
 namespace phonedock {
 
-struct HandsetApi {
+struct HandsetApi : UsbPhoneEntryPoints {
     HMODULE module = nullptr;
-    USBPhone_OpenFn Open = nullptr;
-    USBPhone_BindFn Bind = nullptr;
-    USBPhone_IntFn Ring = nullptr;
-    USBPhone_IntFn Light = nullptr;
-    USBPhone_DisplayLCDFn DisplayLCD = nullptr;
-    USBPhone_VoidFn Close = nullptr;
-    USBPhone_EepromWriteFn WriteEEPROM = nullptr;
-    USBPhone_EepromReadFn ReadEEPROM = nullptr;
-    USBPhone_IntFn GetDeviceCapacity = nullptr;
-    USBPhone_VoidFn SetRingTone = nullptr;
-    USBPhone_VoidFn SwitchPSTN = nullptr;
-    USBPhone_VoidFn GetLibVer = nullptr;
-    USBPhone_VoidFn GetLastError = nullptr;
-    USBPhone_VoidFn GetHookStatus = nullptr;
 
-    // Whether the six functions the program calls are all there.
+    // Whether the library is loaded and has the six functions the program calls.
     bool Usable() const { return module && Open && Bind && Ring && Light && DisplayLCD && Close; }
 };
 

@@ -5,12 +5,6 @@
 namespace testsupport {
 namespace {
 
-template <class Fn>
-void Resolve(HMODULE module, Fn& fn, const char* name) {
-    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    EXPECT_NE(fn, nullptr) << name;
-}
-
 constexpr UINT kRunMessage = WM_APP + 1;
 WindowThread* windowThread = nullptr;  // the one window of a test
 
@@ -26,20 +20,9 @@ VocettaLibrary::VocettaLibrary() {
         ADD_FAILURE() << "VOCETTA.DLL did not load";
         return;
     }
-    Resolve(module, Open, "USBPhone_Open");
-    Resolve(module, Bind, "USBPhone_Bind");
-    Resolve(module, Ring, "USBPhone_Ring");
-    Resolve(module, Light, "USBPhone_Light");
-    Resolve(module, DisplayLCD, "USBPhone_DisplayLCD");
-    Resolve(module, Close, "USBPhone_Close");
-    Resolve(module, WriteEEPROM, "USBPhone_WriteEEPROM");
-    Resolve(module, ReadEEPROM, "USBPhone_ReadEEPROM");
-    Resolve(module, GetDeviceCapacity, "USBPhone_GetDeviceCapacity");
-    Resolve(module, SetRingTone, "USBPhone_SetRingTone");
-    Resolve(module, SwitchPSTN, "USBPhone_SwitchPSTN");
-    Resolve(module, GetLibVer, "USBPhone_GetLibVer");
-    Resolve(module, GetLastError, "USBPhone_GetLastError");
-    Resolve(module, GetHookStatus, "USBPhone_GetHookStatus");
+    ResolveUsbPhoneEntryPoints(module, *this);
+    EXPECT_TRUE(Open && Bind && Ring && Light && DisplayLCD && Close && WriteEEPROM && ReadEEPROM &&
+                GetDeviceCapacity && SetRingTone && SwitchPSTN && GetLibVer && GetLastError && GetHookStatus);
 }
 
 VocettaLibrary::~VocettaLibrary() {

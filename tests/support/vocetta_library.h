@@ -18,27 +18,13 @@ namespace testsupport {
 
 using namespace std::chrono_literals;
 
-struct VocettaLibrary {
+struct VocettaLibrary : UsbPhoneEntryPoints {
     VocettaLibrary();
     ~VocettaLibrary();
     VocettaLibrary(const VocettaLibrary&) = delete;
     VocettaLibrary& operator=(const VocettaLibrary&) = delete;
 
     HMODULE module = nullptr;
-    USBPhone_OpenFn Open = nullptr;
-    USBPhone_BindFn Bind = nullptr;
-    USBPhone_IntFn Ring = nullptr;
-    USBPhone_IntFn Light = nullptr;
-    USBPhone_DisplayLCDFn DisplayLCD = nullptr;
-    USBPhone_VoidFn Close = nullptr;
-    USBPhone_EepromWriteFn WriteEEPROM = nullptr;
-    USBPhone_EepromReadFn ReadEEPROM = nullptr;
-    USBPhone_IntFn GetDeviceCapacity = nullptr;
-    USBPhone_VoidFn SetRingTone = nullptr;
-    USBPhone_VoidFn SwitchPSTN = nullptr;
-    USBPhone_VoidFn GetLibVer = nullptr;
-    USBPhone_VoidFn GetLastError = nullptr;
-    USBPhone_VoidFn GetHookStatus = nullptr;
 };
 
 // A top-level window owned by a thread that runs a message loop. Its own procedure records the messages

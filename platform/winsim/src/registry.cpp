@@ -242,6 +242,26 @@ void registryRefuse(RegistryOperation operation, const std::string& keyPath, LON
 
 }  // namespace winsim
 
+namespace {
+
+// Where RegCreateKeyExA and RegOpenKeyExA start: the key behind the handle, what the handle may do, and the
+// names below it.
+struct KeyPath {
+    std::shared_ptr<Key> parent;
+    REGSAM access = 0;
+    std::vector<std::string> names;
+};
+
+// Resolves the handle and splits the subkey path; answers the error of either, or the refusal a test set
+// for `operation` on that key (bigLock held).
+LONG locate(HKEY hKey, LPCSTR subKey, winsim::RegistryOperation operation, KeyPath& path) {
+    if (const LONG error = resolve(hKey, path.parent, path.access); error != ERROR_SUCCESS) return error;
+    if (const LONG error = splitPath(subKey, path.names); error != ERROR_SUCCESS) return error;
+    return refusal(operation, joinPath(path.parent->path, path.names));
+}
+
+}  // namespace
+
 extern "C" {
 
 LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired,
@@ -249,15 +269,10 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
     if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     Lock lock(bigLock());
-    std::shared_ptr<Key> parent;
-    REGSAM access = 0;
-    if (const LONG error = resolve(hKey, parent, access); error != ERROR_SUCCESS) return error;
-    std::vector<std::string> names;
-    if (const LONG error = splitPath(lpSubKey, names); error != ERROR_SUCCESS) return error;
-    if (const LONG error = refusal(winsim::RegistryOperation::Create, joinPath(parent->path, names));
-        error != 0) {
+    KeyPath path;
+    if (const LONG error = locate(hKey, lpSubKey, winsim::RegistryOperation::Create, path); error != 0)
         return error;
-    }
+    auto& [parent, access, names] = path;
     // A key can be made only under a handle that grants KEY_CREATE_SUB_KEY.
     if (!walk(parent, names) && (access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
     bool created = false;
@@ -277,15 +292,10 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesire
     if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     Lock lock(bigLock());
-    std::shared_ptr<Key> parent;
-    REGSAM access = 0;
-    if (const LONG error = resolve(hKey, parent, access); error != ERROR_SUCCESS) return error;
-    std::vector<std::string> names;
-    if (const LONG error = splitPath(lpSubKey, names); error != ERROR_SUCCESS) return error;
-    if (const LONG error = refusal(winsim::RegistryOperation::Open, joinPath(parent->path, names));
-        error != 0) {
+    KeyPath path;
+    if (const LONG error = locate(hKey, lpSubKey, winsim::RegistryOperation::Open, path); error != 0)
         return error;
-    }
+    auto& [parent, access, names] = path;
     auto key = walk(parent, names);
     if (!key) return ERROR_FILE_NOT_FOUND;
     *phkResult = openHandle(key, samDesired);

@@ -53,16 +53,7 @@ LRESULT createConverted(const FromStruct* from, LPARAM lParam, WPARAM wParam, co
                         const Text& className, const std::function<LRESULT(WPARAM, LPARAM)>& call) {
     if (from == nullptr) return call(wParam, lParam);
     ToStruct to{};
-    to.lpCreateParams = from->lpCreateParams;
-    to.hInstance = from->hInstance;
-    to.hMenu = from->hMenu;
-    to.hwndParent = from->hwndParent;
-    to.cy = from->cy;
-    to.cx = from->cx;
-    to.y = from->y;
-    to.x = from->x;
-    to.style = from->style;
-    to.dwExStyle = from->dwExStyle;
+    copyCreationArguments(*from, to);
     using ToText = decltype(to.lpszName);
     to.lpszName = from->lpszName == nullptr ? nullptr
                   : isAtom(from->lpszName)  ? reinterpret_cast<ToText>(from->lpszName)
@@ -202,26 +193,14 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* lpWndClass) {
 HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X,
                             int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
-    const auto fill = [&](auto& cs) {
-        cs.lpCreateParams = lpParam;
-        cs.hInstance = hInstance;
-        cs.hMenu = hMenu;
-        cs.hwndParent = hWndParent;
-        cs.cy = nHeight;
-        cs.cx = nWidth;
-        cs.y = Y;
-        cs.x = X;
-        cs.style = static_cast<LONG>(dwStyle);
-        cs.dwExStyle = dwExStyle;
-    };
     // The window's procedure gets `cs` with the caller's texts; the class is looked up by its ANSI name.
+    CREATESTRUCTA arguments =
+        creationArguments(dwExStyle, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu, hInstance, lpParam);
     CREATESTRUCTW cs{};
-    fill(cs);
+    copyCreationArguments(arguments, cs);
     cs.lpszName = lpWindowName;
     cs.lpszClass = lpClassName;
     const std::string className = narrowName(lpClassName);
-    CREATESTRUCTA arguments{};
-    fill(arguments);
     arguments.lpszClass = lpClassName == nullptr || isAtom(lpClassName)
                               ? reinterpret_cast<LPCSTR>(lpClassName)
                               : className.c_str();

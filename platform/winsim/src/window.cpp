@@ -455,24 +455,36 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
     return TRUE;
 }
 
+}  // extern "C"
+
+CREATESTRUCTA winsim::detail::creationArguments(DWORD exStyle, DWORD style, int x, int y, int width,
+                                                int height, HWND parent, HMENU menu, HINSTANCE instance,
+                                                LPVOID param) {
+    CREATESTRUCTA cs{};
+    cs.lpCreateParams = param;
+    cs.hInstance = instance;
+    cs.hMenu = menu;
+    cs.hwndParent = parent;
+    cs.cy = height;
+    cs.cx = width;
+    cs.y = y;
+    cs.x = x;
+    cs.style = static_cast<LONG>(style);
+    cs.dwExStyle = exStyle;
+    return cs;
+}
+
+extern "C" {
+
 // Simplification: position and size are not kept, and only the creation messages WM_NCCREATE and WM_CREATE
 // are sent (no WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_SIZE, WM_MOVE, WM_PARENTNOTIFY).
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
                             int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
-    CREATESTRUCTA cs{};
-    cs.lpCreateParams = lpParam;
-    cs.hInstance = hInstance;
-    cs.hMenu = hMenu;
-    cs.hwndParent = hWndParent;
-    cs.cy = nHeight;
-    cs.cx = nWidth;
-    cs.y = Y;
-    cs.x = X;
-    cs.style = static_cast<LONG>(dwStyle);
+    CREATESTRUCTA cs =
+        creationArguments(dwExStyle, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu, hInstance, lpParam);
     cs.lpszName = lpWindowName;
     cs.lpszClass = lpClassName;
-    cs.dwExStyle = dwExStyle;
     return createWindow(cs, false, reinterpret_cast<LPARAM>(&cs));
 }
 

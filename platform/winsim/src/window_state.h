@@ -121,4 +121,23 @@ std::wstring widenText(const char* text);
 void setWindowText(Window& w, const char* text);
 void setWindowTextWide(Window& w, const WCHAR* text);
 
+// The creation arguments of CreateWindowExA/W as a CREATESTRUCTA without its texts.
+CREATESTRUCTA creationArguments(DWORD exStyle, DWORD style, int x, int y, int width, int height, HWND parent,
+                                HMENU menu, HINSTANCE instance, LPVOID param);
+
+// Copies everything but the two texts between the ANSI and the wide creation structure.
+template <class To, class From>
+void copyCreationArguments(const From& from, To& to) {
+    to.lpCreateParams = from.lpCreateParams;
+    to.hInstance = from.hInstance;
+    to.hMenu = from.hMenu;
+    to.hwndParent = from.hwndParent;
+    to.cy = from.cy;
+    to.cx = from.cx;
+    to.y = from.y;
+    to.x = from.x;
+    to.style = from.style;
+    to.dwExStyle = from.dwExStyle;
+}
+
 }  // namespace winsim::detail

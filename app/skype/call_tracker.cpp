@@ -79,6 +79,18 @@ void ApplyStatus(int32_t id, CallStatus status) {
 
 }  // namespace
 
+void ForgetSkypeCalls() {
+    outgoingCalls.clear();
+    connectedCalls.clear();
+    ringingCallId = 0;
+    dtmfCallId = 0;
+    muteState = MUTE_UNKNOWN;
+    SetInCallState(0);
+    HandsetRing(0);
+    dialBuffer.Clear();
+    ShowDialBuffer();
+}
+
 LRESULT HandleSkypeNotification(HWND sender, COPYDATASTRUCT* block) {
     // Any program can post message 1025: only a block this program made is touched.
     if (!IsNotificationBlock(block)) return 0;

@@ -9,4 +9,9 @@ namespace phonedock {
 // from Skype's API window, 0 (dropping it) otherwise.
 LRESULT HandleSkypeNotification(HWND sender, COPYDATASTRUCT* block);
 
+// Skype's API window is gone, and every call with it: no call is ringing, connected or being placed any
+// more, the ringer and the light go off and the display shows the clock again. Without this, calls that
+// Skype never reported as ended would turn away every incoming call once Skype is back.
+void ForgetSkypeCalls();
+
 }  // namespace phonedock

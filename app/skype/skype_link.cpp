@@ -3,6 +3,7 @@
 #include "handset/handset_display.h"
 #include "shell/shared_state.h"
 #include "shell/tray_icon.h"
+#include "skype/call_tracker.h"
 #include "skype/notification_block.h"
 #include "skype/skype_windows.h"
 
@@ -71,6 +72,7 @@ void OnWatchdogTick() {
     const HWND api = skypeApiWindow;
     if (api != nullptr && !IsWindow(api)) {
         skypeApiWindow = nullptr;
+        ForgetSkypeCalls();
         RefreshTrayState();
     }
 }

@@ -119,3 +119,40 @@ TEST_F(SkypeLinkTest, WithoutAHandsetTheIconSaysSoOnceSkypeAttaches) {
     EXPECT_EQ(TrayIcon()->tip, "USB Device Driver (Please Connect USB Phone)");
     EXPECT_TRUE(skype->commands().empty());  // audio is routed only with the handset there
 }
+
+TEST_F(SkypeLinkTest, CallsEndWithASkypeThatVanishedAndANewCallRingsAfterItsReturn) {
+    sim::Handset& handset = AddHandset();
+    skype.emplace();
+    ASSERT_TRUE(skype->start());
+    StartProgram();
+    ASSERT_TRUE(WaitForTray(129));
+
+    const int first = skype->incomingCall("Ada");  // a name of letters: no digit shows
+    ASSERT_TRUE(handset.waitUntil([&] { return handset.ringer(); }, 2s));
+    handset.press(sim::Key::Yes);
+    handset.release();
+    ASSERT_TRUE(
+        skype->waitUntil([&] { return skype->call(first)->status == sim::CallStatus::InProgress; }, 2s));
+    ASSERT_TRUE(handset.waitUntil([&] { return !handset.ringer() && handset.display().indicator; }, 2s));
+
+    // Skype dies in the middle of the call: the call is over for the handset too.
+    skype->crash();
+    Tick();
+    EXPECT_FALSE(handset.ringer());
+    EXPECT_FALSE(handset.backlight());
+    EXPECT_FALSE(handset.display().indicator);
+    EXPECT_EQ(handset.display().lower, "      0905");
+
+    // Back again, Skype rings: the handset rings and the caller's name is asked for, nothing is turned away.
+    const size_t commandsBefore = skype->commands().size();
+    ASSERT_TRUE(skype->start());
+    ASSERT_TRUE(WaitForTray(129));
+    const int second = skype->incomingCall("0049-30-1234");
+    ASSERT_TRUE(skype->waitForCommand("GET CALL " + std::to_string(second) + " PARTNER_DISPNAME", 2s,
+                                      commandsBefore));
+    ASSERT_TRUE(
+        handset.waitUntil([&] { return handset.ringer() && handset.display().lower == "49-30-1234"; }, 2s))
+        << handset.rendering();
+    for (const std::string& command : skype->commandTexts())
+        EXPECT_EQ(command.find("FINISHED"), std::string::npos);
+}

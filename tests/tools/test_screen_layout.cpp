@@ -1,0 +1,91 @@
+// The interactive screen: the size it needs, and what it shows of the world in the room it has.
+#include "screen_layout.h"
+
+#include <gtest/gtest.h>
+
+using namespace phonedocksim;
+
+namespace {
+
+ScreenState sampleState() {
+    ScreenState state;
+    state.plugged = true;
+    state.ringer = true;
+    state.trayIconShown = true;
+    state.trayIconId = 129;
+    state.trayTip = "USB Device Driver (Skype Feature-Enabled)";
+    state.skype = "running, program attached";
+    state.skypeAttached = true;
+    state.status = "pressed YES";
+    for (int i = 0; i < 50; ++i) state.log.push_back("< line " + std::to_string(i));
+    return state;
+}
+
+bool contains(const std::vector<std::string>& lines, const std::string& text) {
+    for (const auto& line : lines) {
+        if (line.find(text) != std::string::npos) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(ScreenLayout, TheTerminalSizeCheckNamesWhatIsNeeded) {
+    EXPECT_FALSE(terminalTooSmall(80, 24).has_value());
+    EXPECT_FALSE(terminalTooSmall(300, 100).has_value());
+    EXPECT_TRUE(terminalTooSmall(79, 24).has_value());
+    EXPECT_TRUE(terminalTooSmall(80, 23).has_value());
+    EXPECT_TRUE(terminalTooSmall(0, 0).has_value());
+    EXPECT_EQ(*terminalTooSmall(60, 20),
+              "The terminal is 60x20; the simulator needs 80x24. Enlarge it, or press q to leave.");
+}
+
+TEST(ScreenLayout, FillsExactlyTheTerminalAndShowsTheNewestLog) {
+    for (const auto& [columns, rows] : {std::pair{80, 24}, std::pair{132, 43}, std::pair{250, 80}}) {
+        const auto lines = composeScreen(sampleState(), columns, rows);
+        ASSERT_EQ(lines.size(), static_cast<size_t>(rows));
+        for (const auto& line : lines) EXPECT_LE(line.size(), static_cast<size_t>(columns)) << line;
+        EXPECT_EQ(lines.back(), "pressed YES");
+        EXPECT_TRUE(contains(lines, "< line 49"));  // the newest log line is on screen...
+        EXPECT_TRUE(contains(lines, "ringer ON "));
+        EXPECT_TRUE(contains(lines, "Tray: icon 129 (ready) \"USB Device Driver (Skype Feature-Enabled)\""));
+        EXPECT_TRUE(contains(lines, "keys go to Skype"));
+    }
+    EXPECT_FALSE(contains(composeScreen(sampleState(), 80, 24), "< line 44"));  // ...the oldest scrolled off
+    EXPECT_TRUE(contains(composeScreen(sampleState(), 80, 60), "< line 20"));  // a taller terminal shows more
+}
+
+TEST(ScreenLayout, KeystrokesShowWhileSkypeIsNotAttachedTheNewestKept) {
+    ScreenState state = sampleState();
+    state.skypeAttached = false;
+    state.trayIconShown = false;
+    state.typed = std::string(100, '1') + "#<Enter>";
+    const auto lines = composeScreen(state, 80, 24);
+    EXPECT_TRUE(contains(lines, "Tray: no icon"));
+    EXPECT_FALSE(contains(lines, "keys go to Skype"));
+    bool found = false;
+    for (const auto& line : lines) {
+        if (!line.starts_with("Typed into the foreground window: ")) continue;
+        found = true;
+        EXPECT_TRUE(line.ends_with("111#<Enter>")) << line;
+        EXPECT_NE(line.find("..."), std::string::npos) << line;  // marked as cut
+        EXPECT_EQ(line.size(), 80u);
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(ScreenLayout, ATooSmallTerminalGetsTheWholeMessageInWhatRoomThereIs) {
+    for (const auto& [columns, rows] : {std::pair{79, 30}, std::pair{20, 8}, std::pair{7, 20}}) {
+        const auto lines = composeScreen(sampleState(), columns, rows);
+        ASSERT_EQ(lines.size(), static_cast<size_t>(rows));
+        std::string text;
+        for (const auto& line : lines) {
+            EXPECT_LE(line.size(), static_cast<size_t>(columns));
+            text += line;
+        }
+        EXPECT_NE(text.find("80x24"), std::string::npos) << columns << "x" << rows;
+        EXPECT_NE(text.find("q"), std::string::npos);
+        EXPECT_FALSE(contains(lines, "Tray:"));
+    }
+    EXPECT_TRUE(composeScreen(sampleState(), 10, 0).empty());
+}

@@ -1,0 +1,110 @@
+// Decoding terminal bytes into keys.
+#include "input_keys.h"
+
+#include <cstdio>
+
+namespace phonedocksim {
+namespace {
+
+constexpr char kEscape = 0x1B;
+constexpr char kInterrupt = 0x03;  // Ctrl-C when the terminal does not turn it into SIGINT
+constexpr char kDelete = 0x7F;
+constexpr char kCtrlH = 0x08;
+
+InputKey make(InputKey::Kind kind, std::string_view raw, char character = 0) {
+    return InputKey{kind, character, std::string(raw)};
+}
+
+// Length of the escape sequence at the start of `bytes` (which starts with ESC), or 0 when it is not
+// complete. CSI: ESC [ parameters... final byte in 0x40..0x7E. SS3: ESC O and one byte.
+size_t sequenceLength(std::string_view bytes) {
+    if (bytes.size() < 2) return 0;
+    if (bytes[1] == 'O') return bytes.size() >= 3 ? 3 : 0;
+    if (bytes[1] != '[') return 2;  // Alt+key: ESC and the key
+    for (size_t i = 2; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x40 && c <= 0x7E) return i + 1;
+    }
+    return 0;
+}
+
+InputKey sequenceKey(std::string_view sequence) {
+    if (sequence.size() == 3 && (sequence[1] == '[' || sequence[1] == 'O')) {
+        switch (sequence[2]) {
+            case 'A': return make(InputKey::Kind::Up, sequence);
+            case 'B': return make(InputKey::Kind::Down, sequence);
+            case 'C': return make(InputKey::Kind::Right, sequence);
+            case 'D': return make(InputKey::Kind::Left, sequence);
+            default: break;
+        }
+    }
+    return make(InputKey::Kind::Other, sequence);
+}
+
+}  // namespace
+
+std::vector<InputKey> decodeInput(std::string_view bytes) {
+    std::vector<InputKey> keys;
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const char c = bytes[i];
+        if (c == kEscape) {
+            const size_t length = sequenceLength(bytes.substr(i));
+            if (length == 0) {
+                // A lone ESC, or a sequence cut off at the end of the read: the Escape key, and whatever
+                // followed it is read on as keys of its own.
+                keys.push_back(make(InputKey::Kind::Escape, bytes.substr(i, 1)));
+                ++i;
+                continue;
+            }
+            keys.push_back(sequenceKey(bytes.substr(i, length)));
+            i += length;
+            continue;
+        }
+        const std::string_view raw = bytes.substr(i, 1);
+        if (c == '\r' || c == '\n') {
+            keys.push_back(make(InputKey::Kind::Enter, raw));
+        } else if (c == kDelete || c == kCtrlH) {
+            keys.push_back(make(InputKey::Kind::Backspace, raw));
+        } else if (c == kInterrupt) {
+            keys.push_back(make(InputKey::Kind::Interrupt, raw));
+        } else if (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F) {
+            keys.push_back(make(InputKey::Kind::Character, raw, c));
+        } else {
+            keys.push_back(make(InputKey::Kind::Other, raw));
+        }
+        ++i;
+    }
+    return keys;
+}
+
+std::string describeKey(const InputKey& key) {
+    switch (key.kind) {
+        case InputKey::Kind::Character: return std::string("'") + key.character + "'";
+        case InputKey::Kind::Enter: return "Enter";
+        case InputKey::Kind::Backspace: return "Backspace";
+        case InputKey::Kind::Escape: return "Esc";
+        case InputKey::Kind::Up: return "Up";
+        case InputKey::Kind::Down: return "Down";
+        case InputKey::Kind::Left: return "Left";
+        case InputKey::Kind::Right: return "Right";
+        case InputKey::Kind::Interrupt: return "Ctrl-C";
+        case InputKey::Kind::Other: break;
+    }
+    std::string text;
+    for (const char c : key.raw) {
+        if (!text.empty()) text += ' ';
+        if (c == kEscape) {
+            text += "ESC";
+        } else if (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F) {
+            text += c;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(c));
+            text += hex;
+        }
+    }
+    return text;
+}
+
+}  // namespace phonedocksim

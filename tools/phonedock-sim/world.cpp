@@ -1,0 +1,185 @@
+// The simulated world: setting it up, running the program, and reading what it shows.
+#include "world.h"
+
+#include <winsim/control.h>
+
+#include <cstdlib>
+#include <functional>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+
+namespace phonedocksim {
+namespace {
+
+using namespace std::chrono_literals;
+
+sim::SkypeConfig skypeConfig(const WorldConfig& config) {
+    sim::SkypeConfig skype;
+    skype.farEndAnswerDelay = config.farEndAnswerDelay;
+    return skype;
+}
+
+// Runs before the members are built: a fresh simulated system with a PC's sound card and the handset's
+// USB audio device, and the clock as asked.
+const WorldConfig& prepareSystem(const WorldConfig& config) {
+    winsim::reset();
+    winsim::setPlaybackDevices({"Onboard HD Audio", "USB Audio Device"});
+    winsim::setRecordingDevices({"USB Audio Device"});
+    if (config.pinnedClock) winsim::setLocalTime(*config.pinnedClock);
+    return config;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+}  // namespace
+
+World::World(const WorldConfig& config) : config_(prepareSystem(config)), skype_(skypeConfig(config_)) {
+    if (config_.plugHandset) handset_.plug();
+    if (config_.startSkype) skype_.start();
+}
+
+World::~World() {
+    if (program_.joinable()) stopProgram();
+    if (program_.joinable()) {
+        // The program did not end: its thread cannot be joined, and the process must not go on tearing
+        // down what that thread still uses.
+        program_.detach();
+        std::quick_exit(3);
+    }
+    skype_.quit();
+    handset_.unplug();
+}
+
+bool World::startProgram(std::chrono::milliseconds timeout) {
+    if (program_.joinable()) return false;
+    programFinished_ = false;
+    program_ = std::thread([this] {
+        char commandLine[] = "";
+        exitCode_ = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+        programFinished_ = true;
+    });
+    if (!waitFor([&] { return mainWindow() != nullptr || programFinished_; }, timeout)) return false;
+    return mainWindow() != nullptr && settle();
+}
+
+bool World::stopProgram(std::chrono::milliseconds timeout) {
+    if (!program_.joinable()) return true;
+    if (const HWND window = mainWindow()) PostMessageA(window, WM_CLOSE, 0, 0);
+    if (!waitFor([&] { return programFinished_.load(); }, timeout)) return false;
+    program_.join();
+    return true;
+}
+
+bool World::programRunning() const {
+    return program_.joinable() && !programFinished_;
+}
+
+HWND World::mainWindow() const {
+    return FindWindowExA(nullptr, nullptr, kMainWindowClass, kMainWindowTitle);
+}
+
+bool World::settle(std::chrono::milliseconds timeout) const {
+    const HWND window = mainWindow();
+    return window != nullptr && winsim::waitUntilIdle(window, static_cast<DWORD>(timeout.count()));
+}
+
+void World::toggleHook() {
+    handset_.setOffHook(!handset_.offHook());
+}
+
+void World::togglePlug() {
+    if (handset_.plugged()) {
+        handset_.unplug();
+    } else {
+        handset_.plug();
+    }
+}
+
+std::optional<int> World::newestLiveCall() const {
+    const auto calls = skype_.calls();
+    for (auto it = calls.rbegin(); it != calls.rend(); ++it) {
+        if (sim::isLive(it->status)) return it->id;
+    }
+    return std::nullopt;
+}
+
+std::optional<World::Tray> World::tray() const {
+    for (const auto& icon : winsim::notificationArea()) {
+        if (icon.id == kTrayIconId) return Tray{winsim::iconResourceId(icon.icon), icon.tip};
+    }
+    return std::nullopt;
+}
+
+bool World::skypeAttached() const {
+    const HWND window = mainWindow();
+    if (window == nullptr || !skype_.running()) return false;
+    for (const HWND client : skype_.attachedClients()) {
+        if (client == window) return true;
+    }
+    return false;
+}
+
+std::string World::skypeSummary() const {
+    if (!skype_.running()) return "not running";
+    std::string summary = skypeAttached() ? "running, program attached" : "running, program not attached";
+    for (const auto& call : skype_.calls()) {
+        if (!sim::isLive(call.status)) continue;
+        summary += "; call " + std::to_string(call.id) + (call.incoming ? " from " : " to ") +
+                   (call.partnerName.empty() ? call.partnerHandle : call.partnerName) + " " +
+                   sim::callStatusName(call.status);
+    }
+    if (skype_.muted()) summary += "; MUTED";
+    return summary;
+}
+
+void World::snapshot(ScreenState& state) const {
+    state.image = handset_.image();
+    state.plugged = handset_.plugged();
+    state.offHook = handset_.offHook();
+    state.ringer = handset_.ringer();
+    state.backlight = handset_.backlight();
+    const auto icon = tray();
+    state.trayIconShown = icon.has_value();
+    state.trayIconId = icon ? icon->iconId : -1;
+    state.trayTip = icon ? icon->tip : "";
+    state.skype = skypeSummary();
+    state.skypeAttached = skypeAttached();
+    state.typed = typed_;
+}
+
+std::vector<std::string> World::newLogLines() {
+    std::vector<std::string> lines;
+    const auto commands = skype_.commands();
+    for (; commandsSeen_ < commands.size(); ++commandsSeen_) {
+        const auto& command = commands[commandsSeen_];
+        lines.push_back("> " + command.text +
+                        (command.fromAttachedClient ? "" : "   (not attached: ignored)"));
+    }
+    const auto notifications = skype_.notifications();
+    for (; notificationsSeen_ < notifications.size(); ++notificationsSeen_) {
+        const auto& notification = notifications[notificationsSeen_];
+        lines.push_back("< " + notification.text + (notification.delivered ? "" : "   (not delivered)"));
+    }
+    const auto inputs = winsim::keyboardInput();
+    std::string typedNow;
+    for (; keystrokesSeen_ < inputs.size(); ++keystrokesSeen_) {
+        const auto& input = inputs[keystrokesSeen_];
+        if (const auto text = keystrokes_.feed(input.virtualKey, (input.flags & KEYEVENTF_KEYUP) != 0)) {
+            typedNow += *text;
+        }
+    }
+    if (!typedNow.empty()) {
+        typed_ += typedNow;
+        lines.push_back("keystrokes for the foreground window: " + typedNow);
+    }
+    return lines;
+}
+
+}  // namespace phonedocksim

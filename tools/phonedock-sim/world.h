@@ -1,0 +1,88 @@
+// The simulated world the simulator shows: phonedock's own WinMain running on a thread of its own as the
+// program's main thread, with the real VOCETTA.DLL it loads, the handset stand-in on winsim's HID bus and
+// the Skype stand-in as another program. Everything here is called from one thread (the simulator's); the
+// stand-ins and winsim's control calls it uses are thread-safe against the program's threads.
+#pragma once
+
+#include "handset/handset.h"
+#include "keystroke_text.h"
+#include "screen_layout.h"
+#include "skype/skype_process.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace phonedocksim {
+
+struct WorldConfig {
+    std::optional<SYSTEMTIME> pinnedClock;  // none: the clock follows real time
+    bool startSkype = true;
+    bool plugHandset = true;
+    std::optional<std::chrono::milliseconds> farEndAnswerDelay = std::chrono::milliseconds(1500);
+};
+
+class World {
+  public:
+    static constexpr const char* kMainWindowClass = "TarvixWindowClass20041118";
+    static constexpr const char* kMainWindowTitle = "Tarvix@phone";
+    static constexpr UINT kTrayIconId = 888;
+
+    explicit World(const WorldConfig& config);
+    ~World();  // stops whatever still runs: the program, Skype, the handset
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    // Starts the program and waits (bounded) until its main window exists. False when it did not appear.
+    bool startProgram(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // WM_CLOSE to the main window, then waits (bounded) for WinMain to return and joins its thread. False
+    // when the program did not end in time (its thread is then left running).
+    bool stopProgram(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    bool programRunning() const;
+    HWND mainWindow() const;
+    // Waits until the program's main thread has handled everything given to it so far.
+    bool settle(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+
+    sim::Handset& handset() { return handset_; }
+    sim::SimulatedSkype& skype() { return skype_; }
+
+    // ---- what the user does ----
+    void toggleHook();
+    void togglePlug();
+    // The newest call that has not ended, or nothing.
+    std::optional<int> newestLiveCall() const;
+
+    // ---- what the user sees ----
+    struct Tray {
+        int iconId = -1;
+        std::string tip;
+    };
+    std::optional<Tray> tray() const;
+    bool skypeAttached() const;  // Skype runs and has the program's main window as its attached client
+    std::string skypeSummary() const;
+    // Fills in everything but the log and the status line.
+    void snapshot(ScreenState& state) const;
+    // The log lines for the commands, notifications and keystrokes that came since the last call.
+    std::vector<std::string> newLogLines();
+    const std::string& typedText() const { return typed_; }
+
+  private:
+    const WorldConfig config_;  // first: building it resets the simulated system before the stand-ins exist
+    sim::Handset handset_;
+    sim::SimulatedSkype skype_;
+    std::thread program_;
+    std::atomic<bool> programFinished_{false};
+    std::atomic<int> exitCode_{-1};
+    size_t commandsSeen_ = 0;
+    size_t notificationsSeen_ = 0;
+    size_t keystrokesSeen_ = 0;
+    KeystrokeReader keystrokes_;
+    std::string typed_;
+};
+
+}  // namespace phonedocksim

@@ -1,0 +1,17 @@
+// The groups of checks. Each starts its own run of the program and ends it with WM_CLOSE, so a failure in
+// one group does not carry into the next.
+#pragma once
+
+#include "session.h"
+
+namespace e2e {
+
+void runStartupChecks(Environment& env);          // checks_startup.cpp
+void runLateSkypeChecks(Environment& env);        // checks_attach.cpp
+void runSkypeLossChecks(Environment& env);        // checks_attach.cpp
+void runCallChecks(Environment& env);             // checks_calls.cpp
+void runBadNotificationChecks(Environment& env);  // checks_bad_input.cpp
+void runNoLibraryChecks(Environment& env);        // checks_bad_input.cpp
+void runAboutChecks(Environment& env);            // checks_about.cpp
+
+}  // namespace e2e

@@ -46,15 +46,8 @@ void runLateSkypeChecks(Environment& env) {
 
 void runSkypeLossChecks(Environment& env) {
     Session s(env, "skype-loss");
-    deleteUserValue(kSkypePhoneKey, kSkypePathValue);
     sim::SkypeClient skype;
-    if (!s.check(skype.start(), "the Skype stand-in starts")) return;
-    if (!s.start(env.workspace.program(), env.workspace.withLibrary)) return;
-    std::string attach = s.waitForAttach(skype, 2);
-    if (!s.check(attach.empty(), "the program attaches", attach)) {
-        s.close();
-        return;
-    }
+    if (!s.startAttached(skype)) return;
 
     // Skype dies: its API window vanishes without a word. The program's 2 s look notices and refreshes.
     const HWND lostApiWindow = skype.apiWindow();
@@ -79,7 +72,7 @@ void runSkypeLossChecks(Environment& env) {
     const bool rediscovered = skype.waitUntil(
         [&] { return discoveriesFrom(skype, s.window()) > discoveredBefore; }, kAttachTimeout);
     s.check(rediscovered, "Skype's return (0x8001) gets a new Discover");
-    attach = s.waitForAttach(skype, trayBeforeReturn);
+    const std::string attach = s.waitForAttach(skype, trayBeforeReturn);
     s.check(attach.empty(), "the program re-attaches", attach);
 
     // Only the new API window speaks for Skype now. The old one's notification comes first; both are

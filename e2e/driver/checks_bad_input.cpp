@@ -37,15 +37,8 @@ std::string survived(Session& s, const sim::SkypeClient& skype, int nextCallId) 
 
 void runBadNotificationChecks(Environment& env) {
     Session s(env, "bad-notifications");
-    deleteUserValue(kSkypePhoneKey, kSkypePathValue);
     sim::SkypeClient skype;
-    if (!s.check(skype.start(), "the Skype stand-in starts")) return;
-    if (!s.start(env.workspace.program(), env.workspace.withLibrary)) return;
-    const std::string attach = s.waitForAttach(skype, 2);
-    if (!s.check(attach.empty(), "the program attaches", attach)) {
-        s.close();
-        return;
-    }
+    if (!s.startAttached(skype)) return;
     const HWND api = skype.apiWindow();
 
     const std::unique_ptr<WindowThread> foreign = makeForeignWindow();

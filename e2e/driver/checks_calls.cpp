@@ -2,7 +2,6 @@
 // caller finished while a call is connected, a call placed from this side left alone.
 #include "checks.h"
 #include "notify.h"
-#include "registry.h"
 
 namespace e2e {
 namespace {
@@ -14,17 +13,10 @@ constexpr int kFirstCallId = 12;
 
 void runCallChecks(Environment& env) {
     Session s(env, "calls");
-    deleteUserValue(kSkypePhoneKey, kSkypePathValue);
     sim::SkypeConfig config;
     config.firstCallId = kFirstCallId;
     sim::SkypeClient skype(config);
-    if (!s.check(skype.start(), "the Skype stand-in starts")) return;
-    if (!s.start(env.workspace.program(), env.workspace.withLibrary)) return;
-    const std::string attach = s.waitForAttach(skype, 2);
-    if (!s.check(attach.empty(), "the program attaches", attach)) {
-        s.close();
-        return;
-    }
+    if (!s.startAttached(skype)) return;
     const HWND api = skype.apiWindow();
 
     // An incoming call from Skype's own model: "CALL 12 STATUS RINGING".

@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "notify.h"
+#include "registry.h"
 #include "waiting.h"
 
 #include <algorithm>
@@ -16,6 +17,19 @@ bool Session::start(const std::string& program, const std::string& folder) {
                  program_.running() ? "no main window of class " + std::string(kMainWindowClass) +
                                           " titled " + kMainWindowTitle + " after 15 s"
                                     : "the process ended without a main window");
+}
+
+bool Session::startAttached(sim::SkypeClient& skype) {
+    deleteUserValue(kSkypePhoneKey, kSkypePathValue);
+    if (!check(skype.start(), "the Skype stand-in starts")) return false;
+    if (!start(env_.workspace.program(), env_.workspace.withLibrary)) return false;
+    // The first two icon messages are the program's own at start-up; the attach refreshes after them.
+    const std::string attach = waitForAttach(skype, 2);
+    if (!check(attach.empty(), "the program attaches", attach)) {
+        close();
+        return false;
+    }
+    return true;
 }
 
 bool Session::check(bool passed, const std::string& check, const std::string& reason) {

@@ -55,6 +55,10 @@ class Session {
 
     // Starts the program and waits for its main window (a check of its own). False when it did not come.
     bool start(const std::string& program, const std::string& folder);
+    // The usual beginning of a group: no Skype start command, `skype` started, the program with its library
+    // started and attached to it (each a check of its own). False, with the program closed again, when one
+    // of them failed.
+    bool startAttached(sim::SkypeClient& skype);
     HWND window() const { return window_; }
     ProgramRun& program() { return program_; }
     Environment& env() { return env_; }

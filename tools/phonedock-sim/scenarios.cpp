@@ -61,6 +61,18 @@ int ringIn(ScenarioRun& run) {
     return call;
 }
 
+// The newest call Skype has is one the handset placed, and the far end has answered it.
+void expectOutgoingCallInProgress(ScenarioRun& run) {
+    run.expect(
+        "an outgoing call is in progress",
+        [&] {
+            const auto calls = run.skype().calls();
+            return !calls.empty() && !calls.back().incoming &&
+                   calls.back().status == sim::CallStatus::InProgress;
+        },
+        [&] { return run.world().skypeSummary(); });
+}
+
 void answer(ScenarioRun& run, int call) {
     run.step("YES answers it");
     run.tap(Key::Yes);
@@ -126,14 +138,7 @@ void dialOut(ScenarioRun& run) {
 
     run.step("YES calls; the far end answers");
     run.tap(Key::Yes);
-    run.expect(
-        "an outgoing call is in progress",
-        [&] {
-            const auto calls = run.skype().calls();
-            return !calls.empty() && !calls.back().incoming &&
-                   calls.back().status == sim::CallStatus::InProgress;
-        },
-        [&] { return run.world().skypeSummary(); });
+    expectOutgoingCallInProgress(run);
     const int call = run.world().newestLiveCall().value_or(0);
     run.expectIndicator(true);
 
@@ -202,14 +207,7 @@ void skypeCrash(ScenarioRun& run) {
     run.tap(Key::Digit7);
     run.expectCommand("BTN_PRESSED 7");
     run.tap(Key::Yes);
-    run.expect(
-        "an outgoing call is in progress",
-        [&] {
-            const auto calls = run.skype().calls();
-            return !calls.empty() && !calls.back().incoming &&
-                   calls.back().status == sim::CallStatus::InProgress;
-        },
-        [&] { return run.world().skypeSummary(); });
+    expectOutgoingCallInProgress(run);
     run.expectTyped("7");  // nothing more was typed: the keys went to Skype
     run.showLcd();
 }

@@ -18,37 +18,52 @@ namespace {
 std::set<int32_t> outgoingCalls;
 std::set<int32_t> connectedCalls;
 
+// Whether a call other than `id` is connected: then the handset, the display and the in-call state belong
+// to that call, and the end of `id` (a caller turned away during it, say) must leave them alone.
+bool AnotherCallConnected(int32_t id) {
+    return connectedCalls.size() > (connectedCalls.contains(id) ? 1u : 0u);
+}
+
 void EndCall(int32_t id, bool clearsRinging) {
+    outgoingCalls.erase(id);
+    connectedCalls.erase(id);
+    if (AnotherCallConnected(id)) {
+        if (clearsRinging && ringingCallId == id) ringingCallId = 0;
+        return;
+    }
     SetInCallState(0);
     HandsetRing(0);
     if (clearsRinging) ringingCallId = 0;
-    outgoingCalls.erase(id);
-    connectedCalls.erase(id);
     dialBuffer.Clear();
     ShowDialBuffer();
 }
 
 void CallFailed(int32_t id) {
+    outgoingCalls.erase(id);
+    if (AnotherCallConnected(id)) {
+        if (ringingCallId == id) ringingCallId = 0;
+        return;
+    }
     SetInCallState(0);
     HandsetRing(0);
-    outgoingCalls.erase(id);
     ringingCallId = 0;
 }
 
 // A call rings: from outside while nothing is connected it rings the handset and asks for the caller's
-// name; from outside during a connected call it is turned away.
+// name; from outside during a connected call it is turned away, and the connected call keeps the handset:
+// its light, its mute state and its YES (the turned-away call never becomes the ringing one).
 void CallRinging(int32_t id) {
+    char command[100];
+    if (!outgoingCalls.contains(id) && AnotherCallConnected(id)) {
+        std::snprintf(command, sizeof(command), "SET CALL %d STATUS FINISHED", id);
+        SendSkypeCommand(command);
+        return;
+    }
     SetInCallState(1);
     if (!outgoingCalls.contains(id)) {
-        char command[100];
-        if (!connectedCalls.empty()) {
-            std::snprintf(command, sizeof(command), "SET CALL %d STATUS FINISHED", id);
-            SendSkypeCommand(command);
-        } else {
-            HandsetRing(1);
-            std::snprintf(command, sizeof(command), "GET CALL %d PARTNER_DISPNAME", id);
-            SendSkypeCommand(command);
-        }
+        HandsetRing(1);
+        std::snprintf(command, sizeof(command), "GET CALL %d PARTNER_DISPNAME", id);
+        SendSkypeCommand(command);
     }
     ringingCallId = id;
 }
@@ -63,6 +78,8 @@ void ApplyStatus(int32_t id, CallStatus status) {
             break;
         case CallStatus::Ringing: CallRinging(id); break;
         case CallStatus::InProgress:
+            // DTMF goes to the connected call, whoever placed it.
+            dtmfCallId = id;
             SetInCallState(1);
             HandsetRing(0);
             ringingCallId = 0;
@@ -92,8 +109,6 @@ void ForgetSkypeCalls() {
 }
 
 LRESULT HandleSkypeNotification(HWND sender, COPYDATASTRUCT* block) {
-    // Any program can post message 1025: only a block this program made is touched.
-    if (!IsNotificationBlock(block)) return 0;
     const HWND api = skypeApiWindow;
     if (api == nullptr || sender != api) {
         FreeNotificationBlock(block);

@@ -5,8 +5,8 @@
 
 namespace phonedock {
 
-// Handles one notification block (posted as message 1025) from `sender` and frees it. Answers 1 when it came
-// from Skype's API window, 0 (dropping it) otherwise.
+// Handles one notification block from `sender`, taken from the program's queue of what Skype sent, and frees
+// it. Answers 1 when it came from Skype's API window, 0 (dropping it) otherwise.
 LRESULT HandleSkypeNotification(HWND sender, COPYDATASTRUCT* block);
 
 // Skype's API window is gone, and every call with it: no call is ringing, connected or being placed any

@@ -5,7 +5,7 @@
 #include "shell/settings.h"
 #include "shell/shared_state.h"
 #include "shell/tray_icon.h"
-#include "skype/call_tracker.h"
+#include "skype/skype_inbox.h"
 #include "skype/skype_link.h"
 
 namespace phonedock {
@@ -35,11 +35,6 @@ LRESULT OnDestroy(HWND window) {
     KillTimer(window, SKYPE_WATCHDOG_TIMER);
     PostQuitMessage(0);
     return 0;
-}
-
-LRESULT OnNotification(WPARAM sender, LPARAM block) {
-    if (block == 0) return 0;
-    return HandleSkypeNotification(reinterpret_cast<HWND>(sender), reinterpret_cast<COPYDATASTRUCT*>(block));
 }
 
 }  // namespace
@@ -88,7 +83,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
                                    reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_COMMAND: return OnCommand(window, message, wParam, lParam);
         case WM_TIMER: OnWatchdogTick(); return 0;
-        case WM_SKYPE_NOTIFICATION: return OnNotification(wParam, lParam);
+        case WM_SKYPE_NOTIFICATION: HandleQueuedSkypeEvents(); return 0;
         case WM_SKYPE_ATTACH_STATUS:
             OnSkypeAttachStatus(window, reinterpret_cast<HWND>(wParam), lParam);
             return 0;
@@ -96,7 +91,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         default: break;
     }
     if (message == msgSkypeAttach && msgSkypeAttach != 0) {
-        PostMessageA(window, WM_SKYPE_ATTACH_STATUS, wParam, lParam);
+        QueueSkypeAttachStatus(window, reinterpret_cast<HWND>(wParam), lParam);
         return 1;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -6,7 +6,7 @@
 #include "shell/main_window.h"
 #include "shell/resource_ids.h"
 #include "shell/shared_state.h"
-#include "skype/notification_block.h"
+#include "skype/skype_inbox.h"
 
 using namespace phonedock;
 
@@ -42,6 +42,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int showCommand) {
     ClearHandsetDisplay();
     HandsetClose();
     UnloadHandsetLibrary();
-    FreeUnhandledNotificationBlocks();
+    DiscardQueuedSkypeEvents();
     return static_cast<int>(msg.wParam);
 }

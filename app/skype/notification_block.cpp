@@ -3,14 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 
 namespace phonedock {
-namespace {
-
-std::set<COPYDATASTRUCT*> outstandingBlocks;
-
-}  // namespace
 
 COPYDATASTRUCT* CopyNotificationBlock(const COPYDATASTRUCT& received) {
     const size_t header = sizeof(COPYDATASTRUCT);
@@ -28,22 +22,11 @@ COPYDATASTRUCT* CopyNotificationBlock(const COPYDATASTRUCT& received) {
         std::memset(data, 0, received.cbData);
     }
     data[received.cbData] = '\0';
-    outstandingBlocks.insert(block);
     return block;
 }
 
 void FreeNotificationBlock(COPYDATASTRUCT* block) {
-    outstandingBlocks.erase(block);
     std::free(block);
-}
-
-bool IsNotificationBlock(const COPYDATASTRUCT* block) {
-    return outstandingBlocks.contains(const_cast<COPYDATASTRUCT*>(block));
-}
-
-void FreeUnhandledNotificationBlocks() {
-    for (COPYDATASTRUCT* block : outstandingBlocks) std::free(block);
-    outstandingBlocks.clear();
 }
 
 const char* NotificationText(const COPYDATASTRUCT* block) {

@@ -11,13 +11,6 @@ namespace phonedock {
 COPYDATASTRUCT* CopyNotificationBlock(const COPYDATASTRUCT& received);
 void FreeNotificationBlock(COPYDATASTRUCT* block);
 
-// Whether `block` is one that CopyNotificationBlock made and nobody freed yet.
-bool IsNotificationBlock(const COPYDATASTRUCT* block);
-
-// Blocks are made and freed on the main thread. One posted as the main window goes away never reaches its
-// handler; the program frees those at the end.
-void FreeUnhandledNotificationBlocks();
-
 // The block's text: the data up to its first NUL (the extra zero byte at the latest).
 const char* NotificationText(const COPYDATASTRUCT* block);
 

@@ -5,6 +5,7 @@
 #include "shell/tray_icon.h"
 #include "skype/call_tracker.h"
 #include "skype/notification_block.h"
+#include "skype/skype_inbox.h"
 #include "skype/skype_windows.h"
 
 #include <cstring>
@@ -45,14 +46,10 @@ LRESULT SendSkypeCommand(const char* text) {
 }
 
 // Never parsed here: the sender's data lives only as long as this call, and Skype may be in the middle of
-// a command of ours. The copy is handled from the queue, in the order notifications arrived.
+// a command of ours. The copy is handled from the program's queue, in the order notifications arrived.
 LRESULT OnSkypeCopyData(HWND window, HWND sender, const COPYDATASTRUCT* data) {
     if (data == nullptr) return 1;
-    COPYDATASTRUCT* block = CopyNotificationBlock(*data);
-    if (block != nullptr && !PostMessageA(window, WM_SKYPE_NOTIFICATION, reinterpret_cast<WPARAM>(sender),
-                                          reinterpret_cast<LPARAM>(block))) {
-        FreeNotificationBlock(block);
-    }
+    if (COPYDATASTRUCT* block = CopyNotificationBlock(*data)) QueueSkypeNotification(window, sender, block);
     return 1;
 }
 
@@ -68,6 +65,7 @@ void OnSkypeAttachStatus(HWND window, HWND skypeWindow, LPARAM status) {
 }
 
 void OnWatchdogTick() {
+    HandleQueuedSkypeEvents();
     ShowDialBuffer();
     const HWND api = skypeApiWindow;
     if (api != nullptr && !IsWindow(api)) {

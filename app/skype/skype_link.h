@@ -7,7 +7,7 @@
 namespace phonedock {
 
 // Private messages of the main window.
-constexpr UINT WM_SKYPE_NOTIFICATION = WM_USER + 1;   // wParam sender window, lParam a notification block
+constexpr UINT WM_SKYPE_NOTIFICATION = WM_USER + 1;   // what Skype sent waits in the program's queue
 constexpr UINT WM_SKYPE_ATTACH_STATUS = WM_USER + 2;  // wParam Skype's API window, lParam the status
 constexpr UINT_PTR SKYPE_WATCHDOG_TIMER = 1001;
 constexpr UINT kWatchdogPeriodMs = 2000;

@@ -34,6 +34,15 @@ class ScriptedSkype {
     }
     void Notify(const std::string& text) { Send(std::string(text.c_str(), text.size() + 1)); }
 
+    // When the command `trigger` arrives, `texts` are sent to the client before the command returns, as a
+    // Skype that reports a burst of events while it handles a command: the client's thread, waiting for
+    // its command, receives them all.
+    void NotifyWhileHandling(const std::string& trigger, std::vector<std::string> texts) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        trigger_ = trigger;
+        burst_ = std::move(texts);
+    }
+
     std::vector<std::string> Commands() {
         std::lock_guard<std::mutex> lock(mutex_);
         return commands_;
@@ -81,22 +90,34 @@ class ScriptedSkype {
         switch (message) {
             case WM_COPYDATA: {
                 const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-                std::lock_guard<std::mutex> lock(s.mutex_);
-                s.commands_.emplace_back(static_cast<const char*>(data->lpData));
-                s.changed_.notify_all();
+                std::vector<std::string> burst;
+                {
+                    std::lock_guard<std::mutex> lock(s.mutex_);
+                    s.commands_.emplace_back(static_cast<const char*>(data->lpData));
+                    if (!s.trigger_.empty() && s.commands_.back() == s.trigger_) {
+                        burst.swap(s.burst_);
+                        s.trigger_.clear();
+                    }
+                    s.changed_.notify_all();
+                }
+                for (const std::string& text : burst) s.SendToClient(window, text.c_str(), text.size() + 1);
                 return 1;
             }
             case kSendMessage: {
                 const auto* bytes = reinterpret_cast<const std::string*>(lParam);
-                COPYDATASTRUCT data{0, static_cast<DWORD>(bytes->size()), const_cast<char*>(bytes->data())};
-                DWORD_PTR result = 0;
-                SendMessageTimeoutA(s.client_, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
-                                    reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 3000, &result);
+                s.SendToClient(window, bytes->data(), bytes->size());
                 return 0;
             }
             case WM_DESTROY: PostQuitMessage(0); return 0;
             default: return DefWindowProcA(window, message, wParam, lParam);
         }
+    }
+
+    void SendToClient(HWND window, const char* bytes, size_t size) {
+        COPYDATASTRUCT data{0, static_cast<DWORD>(size), const_cast<char*>(bytes)};
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(client_, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
+                            reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 3000, &result);
     }
 
     std::thread thread_;
@@ -107,4 +128,6 @@ class ScriptedSkype {
     UINT attachMessage_ = 0;
     UINT discoverMessage_ = 0;
     std::vector<std::string> commands_;
+    std::string trigger_;
+    std::vector<std::string> burst_;
 };

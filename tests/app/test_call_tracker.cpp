@@ -2,6 +2,7 @@
 // a second caller during a call is turned away; texts from anyone else, or malformed ones, change nothing.
 #include "phonedock_fixture.h"
 #include "scripted_skype.h"
+#include "skype/skype_inbox.h"
 
 using namespace std::chrono_literals;
 using Commands = std::vector<std::string>;
@@ -33,6 +34,18 @@ class CallTrackerTest : public PhonedockTest {
     Commands NewCommands() {
         const Commands all = skype->Commands();
         return Commands(all.begin() + static_cast<long>(baseCommands), all.end());
+    }
+
+    // Presses and releases each key in turn; answers the commands they sent once `count` have arrived.
+    Commands Keys(std::initializer_list<sim::Key> keys, size_t count) {
+        const size_t from = skype->Commands().size();
+        for (sim::Key key : keys) {
+            handset->press(key);
+            handset->release();
+        }
+        EXPECT_TRUE(skype->WaitForCommands(from + count));
+        const Commands all = skype->Commands();
+        return Commands(all.begin() + static_cast<long>(from), all.end());
     }
 
     sim::Handset* handset = nullptr;
@@ -75,6 +88,51 @@ TEST_F(CallTrackerTest, AnIncomingCallRingsShowsTheCallerAndEnds) {
     EXPECT_TRUE(handset->ringer());
     Notify("CALL 16 STATUS MISSED");
     EXPECT_FALSE(handset->ringer());
+}
+
+TEST_F(CallTrackerTest, ASecondCallerTurnedAwayLeavesTheCallInProgressAsItWas) {
+    Notify("CALL 12 STATUS RINGING");
+    Notify("CALL 12 PARTNER_DISPNAME 0049-30-1234");
+    Notify("CALL 12 STATUS INPROGRESS");  // answered at Skype: DTMF goes to it all the same
+    EXPECT_EQ(Keys({sim::Key::Mute}, 2), (Commands{"Set MUTE ON", "GET MUTE"}));
+    Notify("MUTE ON");
+    EXPECT_FALSE(handset->backlight());
+
+    // Two more callers are turned away; neither rings nor is answered by YES, and neither's end (whichever
+    // way Skype reports it) touches the call in progress: its indicator, its muted light, the caller's name.
+    Notify("CALL 15 STATUS RINGING");
+    EXPECT_FALSE(handset->ringer());
+    EXPECT_FALSE(handset->backlight());
+    Notify("CALL 15 STATUS FINISHED");
+    Notify("CALL 16 STATUS RINGING");
+    EXPECT_EQ(Keys({sim::Key::Yes}, 1), Commands{"FOCUS"});
+    Notify("CALL 16 STATUS REFUSED");
+    Tick();
+    EXPECT_FALSE(handset->ringer());
+    EXPECT_TRUE(handset->display().indicator);
+    EXPECT_FALSE(handset->backlight());
+    EXPECT_EQ(handset->display().lower, "49-30-1234");
+
+    // Digits are DTMF to the call in progress, and MUTE still unmutes it.
+    EXPECT_EQ(Keys({sim::Key::Digit5, sim::Key::Mute}, 6),
+              (Commands{"FOCUS", "BTN_PRESSED 5", "BTN_RELEASED 5", "SET CALL 12 DTMF 5", "SET MUTE OFF",
+                        "GET MUTE"}));
+    EXPECT_EQ(NewCommands(), (Commands{"GET CALL 12 PARTNER_DISPNAME", "Set MUTE ON", "GET MUTE",
+                                       "SET CALL 15 STATUS FINISHED", "SET CALL 16 STATUS FINISHED", "FOCUS",
+                                       "FOCUS", "BTN_PRESSED 5", "BTN_RELEASED 5", "SET CALL 12 DTMF 5",
+                                       "SET MUTE OFF", "GET MUTE"}));
+    EXPECT_TRUE(handset->backlight());
+
+    // A second call placed from here that fails leaves the call in progress alone too.
+    Notify("CALL 20 STATUS ROUTING");
+    Notify("CALL 20 STATUS FAILED");
+    EXPECT_TRUE(handset->display().indicator);
+    EXPECT_TRUE(handset->backlight());
+
+    Notify("CALL 12 STATUS FINISHED");
+    EXPECT_FALSE(handset->display().indicator);
+    EXPECT_FALSE(handset->backlight());
+    EXPECT_EQ(handset->display().lower, "      0905");
 }
 
 TEST_F(CallTrackerTest, ACallPlacedFromHereRingsAtTheFarEndOnly) {
@@ -159,4 +217,40 @@ TEST_F(CallTrackerTest, ARefusedCallEndsLikeAMissedOne) {
     EXPECT_FALSE(handset->ringer());
     EXPECT_FALSE(handset->display().indicator);
     EXPECT_EQ(handset->display().lower, "      0905");
+}
+
+// Skype reports 20,000 calls while it handles one command of ours: twice the posted-message quota arrives
+// while the program's main thread waits for that command. Every one is handled, in the order sent.
+TEST_F(PhonedockTest, ABurstOfNotificationsIsHandledWholeAndInOrder) {
+    ScriptedSkype skype;
+    StartProgram();
+    std::vector<std::string> burst;
+    Commands expected{"GET CALL 1 PARTNER_DISPNAME"};
+    for (int id = 2; id <= 20001; ++id) {
+        burst.push_back("CALL " + std::to_string(id) + " STATUS RINGING");
+        expected.push_back("GET CALL " + std::to_string(id) + " PARTNER_DISPNAME");
+    }
+    skype.NotifyWhileHandling("GET CALL 1 PARTNER_DISPNAME", burst);
+    skype.Notify("CALL 1 STATUS RINGING");
+    ASSERT_TRUE(skype.WaitForCommands(expected.size()));
+    Settle();
+    EXPECT_EQ(skype.Commands(), expected);
+    EXPECT_EQ(phonedock::DroppedSkypeEventCount(), 0u);
+    EXPECT_EQ(phonedock::QueuedSkypeEventCount(), 0u);
+}
+
+// What the queue's cap turns away is counted; what it kept is handled in order.
+TEST_F(PhonedockTest, NotificationsBeyondTheQueuesCapAreCounted) {
+    phonedock::SetSkypeInboxLimits({3, phonedock::kSkypeInboxLimits.bytes});
+    ScriptedSkype skype;
+    StartProgram();
+    std::vector<std::string> burst;
+    for (int id = 2; id <= 11; ++id) burst.push_back("CALL " + std::to_string(id) + " STATUS RINGING");
+    skype.NotifyWhileHandling("GET CALL 1 PARTNER_DISPNAME", burst);
+    skype.Notify("CALL 1 STATUS RINGING");
+    ASSERT_TRUE(skype.WaitForCommands(4));
+    Settle();
+    EXPECT_EQ(skype.Commands(), (Commands{"GET CALL 1 PARTNER_DISPNAME", "GET CALL 2 PARTNER_DISPNAME",
+                                          "GET CALL 3 PARTNER_DISPNAME", "GET CALL 4 PARTNER_DISPNAME"}));
+    EXPECT_EQ(phonedock::DroppedSkypeEventCount(), 7u);
 }

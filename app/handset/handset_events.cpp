@@ -7,10 +7,11 @@
 
 namespace phonedock {
 
-// On the device library's reader thread.
+// On the device library's reader thread. A Skype whose API window has vanished (it quit or crashed, and the
+// watchdog has not noticed yet) takes no command: the key is typed instead of being lost.
 void CALLBACK OnHandsetKey(int keyCode) {
     if (handsetAbsent != 0) return;
-    if (skypeApiWindow.load() != nullptr) {
+    if (const HWND api = skypeApiWindow; api != nullptr && IsWindow(api)) {
         DispatchKeyWithSkype(keyCode);
     } else {
         EmulateKeystroke(keyCode);

@@ -171,3 +171,15 @@ TEST_F(KeysTest, WithoutSkypeTheKeypadTypesIntoTheForegroundWindow) {
                                                        {'0', false},
                                                        {'0', true}}));
 }
+
+// Skype has just crashed and the watchdog has not noticed yet: a key is typed rather than lost on the
+// vanished Skype.
+TEST_F(KeysTest, AKeyBeforeTheWatchdogNoticesSkypesLossIsTyped) {
+    sim::Handset& handset = StartAttached();
+    skype->crash();
+    handset.press(sim::Key::Digit4);
+    handset.release();
+    ASSERT_TRUE(testsupport::Eventually([] { return winsim::keyboardInput().size() >= 2; }));
+    EXPECT_EQ(winsim::keyboardInput()[0].virtualKey, '4');
+    EXPECT_EQ(skype->commands().size(), mark);
+}

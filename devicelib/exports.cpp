@@ -11,7 +11,6 @@ extern "C" {
 #include "hid_io.h"
 #include "reader.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <iterator>
@@ -230,17 +229,21 @@ int __cdecl USBPhone_WriteEEPROM(int address, int length, const BYTE* data) {
     return 0;
 }
 
+// A read succeeds whole or not at all: it ends at the first block that fails and leaves the caller's buffer
+// as it was; only a read whose every block was answered fills it. A failed block sets no last error (none of
+// the codes says what went wrong). With no handset open the read is not tried: it returns 0 at once, as the
+// other commands without a handset do, and leaves the buffer alone; the caller learns of the missing handset
+// from USBPhone_Open and the plug callback.
 int __cdecl USBPhone_ReadEEPROM(int address, int length, BYTE* out) {
     if (!EepromRangeOk(address, length)) return -1;
     const int start = address & 0xFF;
     const int count = length & 0xFF;
     if (!Device().CurrentConnection()) return 0;
+    uint8_t bytes[kMaxEepromAddress + kEepromBlockSize];
     for (int offset = 0; offset < count; offset += static_cast<int>(kEepromBlockSize)) {
-        uint8_t block[kEepromBlockSize];
-        if (!ReadEepromBlock(static_cast<uint8_t>(start + 1 + offset), block)) continue;
-        const int take = std::min(static_cast<int>(kEepromBlockSize), count - offset);
-        std::memcpy(out + offset, block, static_cast<size_t>(take));
+        if (!ReadEepromBlock(static_cast<uint8_t>(start + 1 + offset), bytes + offset)) return -1;
     }
+    if (count > 0) std::memcpy(out, bytes, static_cast<size_t>(count));
     return 0;
 }
 

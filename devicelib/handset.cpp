@@ -8,6 +8,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <memory>
 #include <mutex>
 
 namespace vocetta {
@@ -22,7 +24,9 @@ std::atomic<int> previousHookState{kHookOn};
 // A reader told to stop may still be finishing its poll while the next one starts.
 std::atomic<int> lastReportedCode{KEY_NONE};
 
-// Where the reader hands over an EEPROM answer to the exchange waiting for it.
+// Where the reader hands over an EEPROM answer to the exchange waiting for it. The window is open from the
+// moment the request has gone out until the exchange gives up or takes its answer; a class-2 report read
+// while it is closed is nobody's answer.
 struct EepromMailbox {
     std::mutex exchange;  // one exchange at a time
     std::mutex mutex;
@@ -50,6 +54,91 @@ bool HandOverEepromAnswer(const std::array<uint8_t, kInputReportSize>& report, s
     return true;
 }
 
+void SetEepromWindow(bool open) {
+    EepromMailbox& mailbox = Mailbox();
+    std::lock_guard<std::mutex> lock(mailbox.mutex);
+    mailbox.waiting = open;
+    mailbox.filled = false;
+}
+
+// Key and hook reports that an EEPROM exchange read on its way to the answer. The reader decodes them before
+// it reads the handle again, as if it had read them itself; they belong to the connection they came from.
+// As many as the handle's own queue keeps: past that the oldest goes, as it would there.
+constexpr size_t kHeldReportLimit = 32;
+
+struct HeldReports {
+    std::weak_ptr<HandsetConnection> connection;
+    std::deque<std::array<uint8_t, kInputReportSize>> reports;
+};
+
+// Taking the next input report, from the held ones or the handle, happens under this lock, and so does an
+// exchange's emptying of the handle's queue before its request: a report is then decoded in the order the
+// handset sent it, and a stale answer read by the reader cannot reach a window opened meanwhile.
+std::mutex& IntakeMutex() {
+    static std::mutex intake;
+    return intake;
+}
+
+// Guarded by IntakeMutex().
+HeldReports& Held() {
+    static HeldReports held;
+    return held;
+}
+
+bool SameConnection(const std::weak_ptr<HandsetConnection>& a, const std::shared_ptr<HandsetConnection>& b) {
+    return !a.owner_before(b) && !b.owner_before(a);
+}
+
+// Requires IntakeMutex().
+void HoldKeyReport(const std::shared_ptr<HandsetConnection>& connection,
+                   const std::array<uint8_t, kInputReportSize>& report) {
+    HeldReports& held = Held();
+    if (!SameConnection(held.connection, connection)) {
+        held.reports.clear();
+        held.connection = connection;
+    }
+    if (held.reports.size() >= kHeldReportLimit) held.reports.pop_front();
+    held.reports.push_back(report);
+}
+
+// Requires IntakeMutex(). The oldest held report of `connection`, if any; reports of an earlier connection
+// are dropped.
+bool TakeHeldReport(const std::shared_ptr<HandsetConnection>& connection,
+                    std::array<uint8_t, kInputReportSize>& report) {
+    HeldReports& held = Held();
+    if (held.reports.empty()) return false;
+    if (!SameConnection(held.connection, connection)) {
+        held.reports.clear();
+        return false;
+    }
+    report = held.reports.front();
+    held.reports.pop_front();
+    return true;
+}
+
+// What an exchange does with a report it reads itself: a key or hook report is held for the reader, a
+// class-2 report is offered to the window (answers whether it was taken), anything else is dropped.
+// Requires IntakeMutex().
+bool TakeUpForExchange(const std::shared_ptr<HandsetConnection>& connection,
+                       const std::array<uint8_t, kInputReportSize>& report, size_t length) {
+    if (report[1] == REPORT_CONTROL) HoldKeyReport(connection, report);
+    return report[1] == REPORT_EEPROM && HandOverEepromAnswer(report, length);
+}
+
+// Empties the handle's queue before a request goes out: an answer found there came before the request, so
+// it answers an earlier one that was given up. Requires IntakeMutex() and a closed window.
+void DiscardQueuedAnswers(const std::shared_ptr<HandsetConnection>& connection) {
+    // A queued report completes a read at once; the short wait only lets its completion arrive.
+    constexpr DWORD kQueuedReportWaitMs = 5;
+    constexpr int kMostReports = 2 * static_cast<int>(kHeldReportLimit);  // a handset that never stops
+    std::array<uint8_t, kInputReportSize> report{};
+    for (int i = 0; i < kMostReports; ++i) {
+        const size_t length = ReadInputReport(*connection, nullptr, kQueuedReportWaitMs, report);
+        if (length == 0) return;
+        TakeUpForExchange(connection, report, length);
+    }
+}
+
 // Builds one output report with `build` and writes it, all under the device lock.
 template <class Build>
 bool SendReport(size_t needed, Build build) {
@@ -74,13 +163,20 @@ int NextCode(HANDLE stopEvent) {
             return KEY_OFF_HOOK;
         }
     }
-    auto connection = device.CurrentConnection();
     std::array<uint8_t, kInputReportSize> report{};
-    const size_t length = connection ? ReadInputReport(*connection, stopEvent, kReadTimeoutMs, report) : 0;
-    if (length == 0) return KEY_NONE;
-    if (report[1] == REPORT_EEPROM) {
-        HandOverEepromAnswer(report, length);
-        return KEY_NONE;
+    {
+        std::lock_guard<std::mutex> intake(IntakeMutex());
+        auto connection = device.CurrentConnection();
+        if (!connection) return KEY_NONE;
+        if (!TakeHeldReport(connection, report)) {
+            const size_t length = ReadInputReport(*connection, stopEvent, kReadTimeoutMs, report);
+            if (length == 0) return KEY_NONE;
+            // Handed over before the intake is let go, so no window opened later can take it.
+            if (report[1] == REPORT_EEPROM) {
+                HandOverEepromAnswer(report, length);
+                return KEY_NONE;
+            }
+        }
     }
     if (report[1] != REPORT_CONTROL) return KEY_NONE;
     device.hookStatus = report[3] == 0 ? kHookOn : kHookOff;
@@ -127,46 +223,44 @@ bool SendEepromWrite(uint8_t deviceAddress, uint8_t data) {
 bool ReadEepromBlock(uint8_t blockStart, uint8_t* destination) {
     EepromMailbox& mailbox = Mailbox();
     std::lock_guard<std::mutex> exchange(mailbox.exchange);
+    auto connection = Device().CurrentConnection();
+    if (!connection) return false;
+    // The running reader takes up every input report and hands the answer over; without one, or when this is
+    // the reader's own thread (a key callback reading the EEPROM), the exchange reads the answer itself.
+    const bool readsItself = !ReaderTakesReports();
     {
-        std::lock_guard<std::mutex> lock(mailbox.mutex);
-        mailbox.waiting = true;
-        mailbox.filled = false;
-    }
-    auto finish = [&mailbox](bool ok) {
-        std::lock_guard<std::mutex> lock(mailbox.mutex);
-        mailbox.waiting = false;
-        return ok;
-    };
-    if (!SendReport(kEepromRequestReportSize, [=](uint8_t* r) { BuildEepromReadRequest(r, blockStart); })) {
-        return finish(false);
+        // The window opens once the request is out, before the reader may read again: an answer queued
+        // before the request is discarded, one that comes after it is this block's.
+        std::lock_guard<std::mutex> intake(IntakeMutex());
+        DiscardQueuedAnswers(connection);
+        const bool sent =
+            SendReport(kEepromRequestReportSize, [=](uint8_t* r) { BuildEepromReadRequest(r, blockStart); });
+        if (!sent) return false;
+        SetEepromWindow(true);
     }
     Sleep(kEepromAnswerDelayMs);
 
-    // The running reader takes up every input report and hands the answer over; without one, or when this is
-    // the reader's own thread (a key callback reading the EEPROM), read it here.
-    bool answered;
-    if (ReaderTakesReports()) {
-        std::unique_lock<std::mutex> lock(mailbox.mutex);
-        answered = mailbox.arrived.wait_for(lock, std::chrono::milliseconds(kReadTimeoutMs),
-                                            [&mailbox] { return mailbox.filled; });
-    } else {
-        {
-            std::lock_guard<std::mutex> lock(mailbox.mutex);
-            answered = mailbox.filled;
-        }
+    if (readsItself) {
+        // Key reports on the way are held for the reader; the first class-2 report is the answer.
         std::array<uint8_t, kInputReportSize> report{};
-        auto connection = Device().CurrentConnection();
-        if (!answered && connection) {
-            const size_t length = ReadInputReport(*connection, nullptr, kReadTimeoutMs, report);
-            answered = length > 0 && report[1] == REPORT_EEPROM && HandOverEepromAnswer(report, length);
+        const DWORD start = GetTickCount();
+        for (DWORD elapsed = 0; elapsed < kReadTimeoutMs; elapsed = GetTickCount() - start) {
+            std::lock_guard<std::mutex> intake(IntakeMutex());
+            const size_t length = ReadInputReport(*connection, nullptr, kReadTimeoutMs - elapsed, report);
+            if (length == 0 || TakeUpForExchange(connection, report, length)) break;
         }
     }
-    if (answered) {
-        std::lock_guard<std::mutex> lock(mailbox.mutex);
-        std::memcpy(destination, mailbox.block.data(), kEepromBlockSize);
-    }
+    // Not reading itself, the exchange waits for the reader to hand the answer over; reading itself, it only
+    // looks whether a reader that started meanwhile did.
+    std::unique_lock<std::mutex> lock(mailbox.mutex);
+    const bool answered =
+        mailbox.arrived.wait_for(lock, std::chrono::milliseconds(readsItself ? 0 : kReadTimeoutMs),
+                                 [&mailbox] { return mailbox.filled; });
+    if (answered) std::memcpy(destination, mailbox.block.data(), kEepromBlockSize);
+    mailbox.waiting = false;
+    lock.unlock();
     SendReport(kEepromEndReportSize, [](uint8_t* r) { BuildEepromReadEnd(r); });
-    return finish(answered);
+    return answered;
 }
 
 void RunDisplayCommand(int mode, bool iconOn, int barLevel, const char* text, bool showClock) {

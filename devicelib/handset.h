@@ -15,14 +15,17 @@ bool KeyCallbackBound();
 // The hook state the poll compares against; set to on hook each time the handset is opened.
 void ResetPreviousHookState();
 
-// One pass of the reader loop: a pending hook change, else one input report, through the repeat filter to
-// the key callback. Reads nothing while no key callback is bound. `stopEvent` cuts a read short.
+// One pass of the reader loop: a pending hook change, else the oldest key report an EEPROM read kept, else
+// one input report, through the repeat filter to the key callback. Reads nothing while no key callback is
+// bound. `stopEvent` cuts a read short.
 void PollOnce(HANDLE stopEvent);
 
 bool SendRinger(bool on);
 bool SendBacklight(bool on);
 bool SendEepromWrite(uint8_t deviceAddress, uint8_t data);
-// Requests the 16-byte block at `blockStart` and waits for the handset's answer (at least 300 ms).
+// Requests the 16-byte block at `blockStart` and waits for the handset's answer (at least 300 ms, at most
+// 100 ms more). Only a class-2 report that comes after the request and within that time is its answer. Key
+// and hook reports read on the way are kept for the reader, which decodes them once it polls again.
 bool ReadEepromBlock(uint8_t blockStart, uint8_t* destination);
 // Runs a display command (modes 0 to 6; others do nothing) and sends the image when a handset is open.
 void RunDisplayCommand(int mode, bool iconOn, int barLevel, const char* text, bool showClock);

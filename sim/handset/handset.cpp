@@ -34,7 +34,9 @@ std::atomic<unsigned> nextInstance{1};
 }  // namespace
 
 struct Handset::Core final : winsim::HidDeviceModel {
-    explicit Core(const HandsetConfig& c) : config(c) { eeprom.fill(0xFF); }
+    explicit Core(const HandsetConfig& c) : config(c), eepromAnswerDelay(c.eepromAnswerDelay) {
+        eeprom.fill(0xFF);
+    }
 
     const HandsetConfig config;
     mutable std::mutex mutex;
@@ -58,7 +60,9 @@ struct Handset::Core final : winsim::HidDeviceModel {
         Clock::time_point due;
         Report report;
     };
-    std::deque<Answer> eepromAnswers;
+    std::deque<Answer> eepromAnswers;  // sent in order, each once it is due
+    std::chrono::milliseconds eepromAnswerDelay;
+    int droppedAnswers = 0;
 
     std::vector<Report> received;
     std::vector<Report> sent;
@@ -144,13 +148,17 @@ struct Handset::Core final : winsim::HidDeviceModel {
     }
 
     void queueEepromAnswerLocked(uint8_t start) {
+        if (droppedAnswers != 0) {
+            if (droppedAnswers > 0) --droppedAnswers;
+            return;
+        }
         Report answer(std::max<size_t>(config.inputReportLength, 2 + kEepromBlock), 0);
         answer[1] = kClassEeprom;
         for (size_t i = 0; i < kEepromBlock; ++i) {
             const size_t address = start + i;
             answer[2 + i] = address < eeprom.size() ? eeprom[address] : 0xFF;
         }
-        eepromAnswers.push_back({Clock::now() + config.eepromAnswerDelay, std::move(answer)});
+        eepromAnswers.push_back({Clock::now() + eepromAnswerDelay, std::move(answer)});
         changedLocked();
     }
 };
@@ -421,6 +429,16 @@ void Handset::vanishWhenReadPending() {
     std::lock_guard lock(core_->mutex);
     core_->vanishArmed = true;
     core_->changedLocked();
+}
+
+void Handset::setEepromAnswerDelay(std::chrono::milliseconds delay) {
+    std::lock_guard lock(core_->mutex);
+    core_->eepromAnswerDelay = delay;
+}
+
+void Handset::dropEepromAnswers(int count) {
+    std::lock_guard lock(core_->mutex);
+    core_->droppedAnswers = count;
 }
 
 }  // namespace sim

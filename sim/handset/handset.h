@@ -110,6 +110,10 @@ class Handset {
     void shortenInputReports(size_t length);
     // The handset is pulled out as soon as a read is pending on it.
     void vanishWhenReadPending();
+    // EEPROM read requests from now on are answered after `delay` (in place of the configured delay).
+    void setEepromAnswerDelay(std::chrono::milliseconds delay);
+    // The next `count` EEPROM read requests (kAlways: all, 0: none any more) get no answer at all.
+    void dropEepromAnswers(int count = 1);
 
   private:
     struct Core;

@@ -115,7 +115,7 @@ TEST_F(VocettaTest, ShortDeclaredReportsCarryOnlyWhatFits) {
 
     // An 8-byte answer cannot carry a 16-byte block: the read fails and the buffer is left alone.
     std::array<BYTE, 3> out{7, 7, 7};
-    EXPECT_EQ(lib().ReadEEPROM(0, 3, out.data()), 0);
+    EXPECT_EQ(lib().ReadEEPROM(0, 3, out.data()), -1);
     EXPECT_EQ(out, (std::array<BYTE, 3>{7, 7, 7}));
 }
 

@@ -2,10 +2,12 @@
 #include "vocetta_fixture.h"
 
 #include <atomic>
+#include <functional>
 #include <numeric>
 #include <thread>
 
 using namespace std::chrono_literals;
+using testsupport::KeyLog;
 using Report = sim::Handset::Report;
 
 namespace {
@@ -16,6 +18,21 @@ std::vector<Report> ReportsOfClass(const sim::Handset& handset, uint8_t reportCl
         if (r[1] == reportClass && r[2] == sub) found.push_back(r);
     }
     return found;
+}
+
+size_t ReadRequests(const sim::Handset& handset) {
+    return ReportsOfClass(handset, 2, 2).size();
+}
+
+// Every address holds a value of its own, so bytes of the wrong addresses show.
+uint8_t Pattern(int address) {
+    return static_cast<uint8_t>(address ^ 0x5A);
+}
+
+sim::HandsetConfig NoRepeat() {
+    sim::HandsetConfig config;
+    config.repeatInterval = 0ms;
+    return config;
 }
 
 }  // namespace
@@ -49,75 +66,188 @@ TEST_F(VocettaTest, EepromWritesGoByteByByteToTheNextDeviceAddress) {
     EXPECT_EQ(lib().GetLastError(), 1);
 }
 
-class EepromReadTest : public VocettaTest, public ::testing::WithParamInterface<bool> {};
+// Where a read runs decides who reads the answer: from the key callback the read is on the reader's own
+// thread; on another thread the running reader hands the answer over; with no key callback bound the reader
+// reads nothing and the read takes the answer itself.
+enum class ReadOn { KeyCallback, OtherThread, NoReader };
 
-// With a key callback bound the reader takes every input report and hands the answer over; without one the
-// read exchange reads the answer itself. Either way the caller gets its bytes.
+class EepromReadTest : public VocettaTest, public ::testing::WithParamInterface<ReadOn> {
+  protected:
+    sim::Handset& OpenWithPattern() {
+        sim::Handset& handset = AddHandset(NoRepeat());
+        for (int a = 0; a < 256; ++a) handset.setEeprom(static_cast<uint8_t>(a), Pattern(a));
+        EXPECT_EQ(OpenOnWindow(GetParam() != ReadOn::NoReader), 0);
+        return handset;
+    }
+
+    // Starts `reads` where the parameter says; FinishReads waits until they have returned.
+    void StartReads(std::function<void()> reads) {
+        if (GetParam() != ReadOn::KeyCallback) {
+            thread_ = std::thread(std::move(reads));
+            return;
+        }
+        testsupport::SetKeyHook([reads = std::move(reads)](int code) {
+            if (code == 1) reads();
+        });
+        handsets.front()->press(sim::Key::Digit1);
+    }
+
+    void FinishReads() {
+        if (GetParam() != ReadOn::KeyCallback) {
+            thread_.join();
+            return;
+        }
+        EXPECT_TRUE(KeyLog().WaitFor(1, 10s));
+        handsets.front()->release();
+    }
+
+    std::thread thread_;
+};
+
 TEST_P(EepromReadTest, SeventeenBytesComeInTwoBlocks) {
-    const bool readerReading = GetParam();
-    sim::Handset& handset = AddHandset();
-    for (int a = 0; a < 256; ++a) handset.setEeprom(static_cast<uint8_t>(a), static_cast<uint8_t>(a ^ 0x5A));
-    ASSERT_EQ(OpenOnWindow(readerReading), 0);
-
+    sim::Handset& handset = OpenWithPattern();
     std::array<BYTE, 18> out;
     out.fill(0xEE);
-    EXPECT_EQ(lib().ReadEEPROM(0, 17, out.data()), 0);
-    for (int i = 0; i < 17; ++i) EXPECT_EQ(out[static_cast<size_t>(i)], (i + 1) ^ 0x5A) << i;
-    EXPECT_EQ(out[17], 0xEE);  // not a byte more
+    int result = -2;
+    StartReads([&] { result = lib().ReadEEPROM(0, 17, out.data()); });
+    FinishReads();
 
+    EXPECT_EQ(result, 0);
+    for (int i = 0; i < 17; ++i) EXPECT_EQ(out[static_cast<size_t>(i)], Pattern(i + 1)) << i;
+    EXPECT_EQ(out[17], 0xEE);  // not a byte more
     const auto requests = ReportsOfClass(handset, 2, 2);
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0][3], 1);
     EXPECT_EQ(requests[1][3], 17);
     EXPECT_EQ(requests[1][4], 0);
     EXPECT_EQ(ReportsOfClass(handset, 2, 3).size(), 2u);  // each block ends with a read end
-    EXPECT_TRUE(testsupport::KeyLog().Events().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Reader, EepromReadTest, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& param) {
-                             return param.param ? "WhileReaderReads" : "WithoutReader";
+// A block whose answer never comes fails the whole read: no later block is asked for, the caller's buffer
+// keeps what it held, and no error code is set (none of them says "no answer").
+TEST_P(EepromReadTest, ABlockWithoutAnswerFailsTheRead) {
+    sim::Handset& handset = OpenWithPattern();
+    std::array<BYTE, 40> out;
+    out.fill(0xEE);
+    int result = -2;
+    StartReads([&] { result = lib().ReadEEPROM(0, 40, out.data()); });
+    ASSERT_TRUE(handset.waitUntil([&] { return ReadRequests(handset) >= 1; }, 2s));
+    handset.dropEepromAnswers(1);  // the second block's request comes 300 ms after the first
+    FinishReads();
+
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(lib().GetLastError(), 0);
+    for (BYTE b : out) EXPECT_EQ(b, 0xEE);
+    EXPECT_EQ(ReadRequests(handset), 2u);
+    EXPECT_EQ(ReportsOfClass(handset, 2, 3).size(), 2u);
+}
+
+// The answer carries no address: one that comes after its block gave up must not pass for the next one's.
+TEST_P(EepromReadTest, ALateAnswerIsNotTakenByTheNextRead) {
+    sim::Handset& handset = OpenWithPattern();
+    std::array<BYTE, 4> late{};
+    std::array<BYTE, 4> next{};
+    int lateResult = -2;
+    int nextResult = -2;
+    StartReads([&] {
+        handset.setEepromAnswerDelay(600ms);  // the block waits 400 ms at most
+        const size_t sent = handset.sentCount();
+        lateResult = lib().ReadEEPROM(0, 4, late.data());
+        EXPECT_TRUE(handset.waitForSent(sent + 1, 2s));  // the late answer is on its way
+        handset.setEepromAnswerDelay(100ms);
+        nextResult = lib().ReadEEPROM(100, 4, next.data());
+    });
+    FinishReads();
+
+    EXPECT_EQ(lateResult, -1);
+    EXPECT_EQ(nextResult, 0);
+    EXPECT_EQ(next, (std::array<BYTE, 4>{Pattern(101), Pattern(102), Pattern(103), Pattern(104)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Caller, EepromReadTest,
+                         ::testing::Values(ReadOn::KeyCallback, ReadOn::OtherThread, ReadOn::NoReader),
+                         [](const ::testing::TestParamInfo<ReadOn>& param) {
+                             switch (param.param) {
+                                 case ReadOn::KeyCallback: return "FromKeyCallback";
+                                 case ReadOn::OtherThread: return "WhileReaderReads";
+                                 case ReadOn::NoReader: return "WithoutReader";
+                             }
+                             return "";
                          });
 
-TEST_F(VocettaTest, AnUnansweredBlockStillEndsTheExchange) {
-    sim::HandsetConfig config;
-    config.eepromAnswerDelay = 1000ms;  // far too late
-    sim::Handset& handset = AddHandset(config);
+// The key reports that a read from the key callback meets on the way to its answers reach the callback
+// afterwards, in order, through the repeat filter, and only once that callback has returned.
+TEST_F(VocettaTest, KeyReportsMetByAReadFromTheKeyCallbackAreDeliveredAfterIt) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    for (int a = 0; a < 256; ++a) handset.setEeprom(static_cast<uint8_t>(a), Pattern(a));
     ASSERT_EQ(OpenOnWindow(), 0);
-    std::array<BYTE, 4> out{1, 2, 3, 4};
-    EXPECT_EQ(lib().ReadEEPROM(10, 4, out.data()), 0);
-    EXPECT_EQ(out, (std::array<BYTE, 4>{1, 2, 3, 4}));
-    EXPECT_EQ(ReportsOfClass(handset, 2, 3).size(), 1u);
+
+    std::array<BYTE, 20> out{};
+    std::atomic<int> result{-2};
+    std::atomic<bool> reading{false};
+    std::atomic<bool> reentered{false};
+    std::atomic<int> calls{0};
+    testsupport::SetKeyHook([&](int) {
+        if (reading) reentered = true;
+        if (calls++ > 0) return;
+        reading = true;
+        result = lib().ReadEEPROM(0, 20, out.data());
+        reading = false;
+    });
+    handset.press(sim::Key::Digit1);
+    handset.release();  // right behind the press
+    // 1 again while the read waits for its answers: a second 1 only because the release came between.
+    ASSERT_TRUE(handset.waitUntil([&] { return ReadRequests(handset) >= 1; }, 2s));
+    handset.press(sim::Key::Digit1);
+    handset.setOffHook(true);  // its key code again (filtered), and the hook code one poll later
+    handset.release();
+    ASSERT_TRUE(KeyLog().WaitFor(3, 5s));
+
+    EXPECT_EQ(result, 0);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(out[static_cast<size_t>(i)], Pattern(i + 1)) << i;
+    EXPECT_FALSE(reentered);
+    EXPECT_EQ(KeyLog().Codes(), (std::vector<int>{1, 1, 80}));
+    EXPECT_EQ(lib().GetHookStatus(), 0);
+    // Nothing more comes: each report was delivered once.
+    handset.press(sim::Key::Digit2);
+    ASSERT_TRUE(KeyLog().WaitFor(4));
+    EXPECT_EQ(KeyLog().Codes(), (std::vector<int>{1, 1, 80, 2}));
 }
 
-TEST_F(VocettaTest, EepromReadsFromTheKeyCallbackAndKeysDuringAReadBothWork) {
-    sim::HandsetConfig config;
-    config.repeatInterval = 0ms;
-    sim::Handset& handset = AddHandset(config);
+TEST_F(VocettaTest, AKeyPressedWhileAnotherThreadReadsReachesTheCallback) {
+    sim::Handset& handset = AddHandset(NoRepeat());
     handset.setEeprom(1, 0xA1);
     handset.setEeprom(2, 0xB2);
     ASSERT_EQ(OpenOnWindow(), 0);
+    std::array<BYTE, 2> out{};
+    std::thread reads([&] { EXPECT_EQ(lib().ReadEEPROM(0, 2, out.data()), 0); });
+    ASSERT_TRUE(handset.waitUntil([&] { return ReadRequests(handset) >= 1; }, 2s));
+    handset.press(sim::Key::Digit2);
+    reads.join();
+    ASSERT_TRUE(KeyLog().WaitFor(1));
+    EXPECT_EQ(KeyLog().Codes(), (std::vector<int>{2}));
+    EXPECT_EQ(out, (std::array<BYTE, 2>{0xA1, 0xB2}));
+}
 
-    // From inside the key callback: the reader is the caller and cannot hand the answer over to itself.
-    std::array<BYTE, 2> fromCallback{};
-    std::atomic<int> result{-2};
-    testsupport::SetKeyHook([&](int code) {
-        if (code == 1) result = lib().ReadEEPROM(0, 2, fromCallback.data());
+// While the key callback holds the reader, nobody takes the answer of another thread's read, and that read
+// fails; its answer, left waiting for a reader, must not pass for the answer of the next read.
+TEST_F(VocettaTest, AnAnswerLeftUnreadWhileTheReaderIsBusyIsNotTakenByTheNextRead) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    for (int a = 0; a < 256; ++a) handset.setEeprom(static_cast<uint8_t>(a), Pattern(a));
+    ASSERT_EQ(OpenOnWindow(), 0);
+    std::atomic<bool> busy{false};
+    testsupport::SetKeyHook([&](int) {
+        busy = true;
+        // Until the second read's request went out, the first answer still waiting in the handle's queue.
+        handset.waitUntil([&] { return ReadRequests(handset) >= 2; }, 5s);
     });
     handset.press(sim::Key::Digit1);
-    ASSERT_TRUE(testsupport::KeyLog().WaitFor(1, 3s));
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(fromCallback, (std::array<BYTE, 2>{0xA1, 0xB2}));
-    testsupport::SetKeyHook(nullptr);
-    handset.release();
+    ASSERT_TRUE(testsupport::Eventually([&] { return busy.load(); }));
 
-    // A key pressed while another thread waits for a block still reaches the callback.
-    std::array<BYTE, 2> out{};
-    std::thread reader([&] { EXPECT_EQ(lib().ReadEEPROM(0, 2, out.data()), 0); });
-    std::this_thread::sleep_for(50ms);
-    handset.press(sim::Key::Digit2);
-    reader.join();
-    ASSERT_TRUE(testsupport::KeyLog().WaitFor(2));
-    EXPECT_EQ(testsupport::KeyLog().Codes(), (std::vector<int>{1, 2}));
-    EXPECT_EQ(out, (std::array<BYTE, 2>{0xA1, 0xB2}));
+    std::array<BYTE, 4> first{};
+    std::array<BYTE, 4> second{};
+    EXPECT_EQ(lib().ReadEEPROM(0, 4, first.data()), -1);
+    EXPECT_EQ(lib().ReadEEPROM(100, 4, second.data()), 0);
+    EXPECT_EQ(second, (std::array<BYTE, 4>{Pattern(101), Pattern(102), Pattern(103), Pattern(104)}));
+    EXPECT_TRUE(KeyLog().WaitFor(1));
 }

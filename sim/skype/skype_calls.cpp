@@ -125,6 +125,14 @@ std::optional<int> CallModel::firstRingingIncoming() const {
     return std::nullopt;
 }
 
+std::optional<int> CallModel::firstActive() const {
+    for (const SkypeCall& call : calls_) {
+        const bool ringingIncoming = call.incoming && call.status == CallStatus::Ringing;
+        if (isLive(call.status) && !ringingIncoming) return call.id;
+    }
+    return std::nullopt;
+}
+
 const SkypeCall* CallModel::find(int id) const {
     for (const SkypeCall& call : calls_) {
         if (call.id == id) return &call;

@@ -58,6 +58,8 @@ class CallModel {
 
     bool addDtmf(int id, char digit);
     std::optional<int> firstRingingIncoming() const;
+    // The first call that is going on: live, and not an incoming call still ringing (one on hold counts).
+    std::optional<int> firstActive() const;
     const SkypeCall* find(int id) const;
     const std::vector<SkypeCall>& calls() const { return calls_; }
     int nextId() const { return nextId_; }

@@ -188,7 +188,7 @@ bool SkypeClient::start() {
     {
         std::lock_guard<std::mutex> lock(core_->mutex);
         // A fresh Skype: its settings (the audio devices) and the records stay, call ids go on counting.
-        SkypeState fresh(core_->state.calls.nextId());
+        SkypeState fresh(core_->state.calls.nextId(), core_->config.contacts);
         fresh.audioOut = core_->state.audioOut;
         fresh.audioIn = core_->state.audioIn;
         core_->state = fresh;
@@ -257,6 +257,23 @@ bool SkypeClient::showMainWindow(MainWindowShow show) {
 size_t SkypeClient::mainWindowCloseCount() const {
     std::lock_guard<std::mutex> lock(core_->mutex);
     return core_->mainWindowCloses;
+}
+
+MainWindowView SkypeClient::mainWindowView() const {
+    MainWindowView view;
+    HWND main;
+    {
+        std::lock_guard<std::mutex> lock(core_->mutex);
+        main = core_->mainWindow;
+        view.inFront = core_->mainWindowInFront;
+        view.raised = core_->mainWindowRaises;
+    }
+    // Read from the window itself, without the lock: whoever changed it, the window tells how it is shown.
+    if (main != nullptr && IsWindowVisible(main)) {
+        view.show = IsIconic(main) ? MainWindowShow::Minimized : MainWindowShow::Normal;
+    }
+    if (view.show != MainWindowShow::Normal) view.inFront = false;
+    return view;
 }
 
 bool SkypeClient::setEditText(const std::string& text) {
@@ -361,6 +378,23 @@ std::string SkypeClient::audioIn() const {
     return core_->state.audioIn;
 }
 
+bool SkypeClient::hookOff() const {
+    std::lock_guard<std::mutex> lock(core_->mutex);
+    return core_->state.hookOff;
+}
+
+std::string SkypeClient::heldButton() const {
+    std::lock_guard<std::mutex> lock(core_->mutex);
+    return core_->state.heldButton;
+}
+
+std::string SkypeClient::selectedContact() const {
+    std::lock_guard<std::mutex> lock(core_->mutex);
+    const SkypeState& state = core_->state;
+    if (state.selectedContact < 0) return {};
+    return state.contacts[static_cast<size_t>(state.selectedContact)];
+}
+
 std::vector<SkypeCommand> SkypeClient::commands() const {
     std::lock_guard<std::mutex> lock(core_->mutex);
     return core_->commands;
@@ -375,6 +409,20 @@ std::vector<std::string> SkypeClient::commandTexts() const {
 std::vector<SkypeNotification> SkypeClient::notifications() const {
     std::lock_guard<std::mutex> lock(core_->mutex);
     return core_->notifications;
+}
+
+std::vector<SkypeRecord> SkypeClient::records(uint64_t from) const {
+    std::lock_guard<std::mutex> lock(core_->mutex);
+    std::vector<SkypeRecord> complete;
+    for (uint64_t i = from; i < core_->records.size() && core_->records[i].has_value(); ++i) {
+        complete.push_back(*core_->records[i]);
+    }
+    return complete;
+}
+
+uint64_t SkypeClient::nextSequence() const {
+    std::lock_guard<std::mutex> lock(core_->mutex);
+    return core_->records.size();
 }
 
 std::optional<size_t> SkypeClient::waitForCommand(const std::string& text, std::chrono::milliseconds timeout,

@@ -8,7 +8,8 @@
 // character, other printable characters are appended), in the ANSI form, or, when `unicodeEditField` makes
 // it a Unicode window (as in Skype versions whose field is one), in the wide form as well; it keeps its text
 // in ASCII, a wide character beyond that counting as '?'. The main window hides itself on WM_CLOSE and on
-// WM_SYSCOMMAND with SC_CLOSE, as Skype goes to the tray: it keeps running.
+// WM_SYSCOMMAND with SC_CLOSE, as Skype goes to the tray: it keeps running. FOCUS and the SKYPE button bring
+// it back: out of the tray or its minimised state, and to the front (SetForegroundWindow).
 //
 // Attach: when it starts it broadcasts the Attach message with status 0x8001 (API available). A Discover
 // (wParam = the client's window) is answered after `attachDelay` with the Attach message to that window,
@@ -21,12 +22,17 @@
 // its WM_COPYDATA), so the client's sending thread gets it re-entrantly; what control calls and delays cause
 // is sent later from the stand-in's own thread.
 //
+// Records: every command received and every text sent is numbered in one sequence, in the order they
+// happened: a command when it arrives, a text when its send begins (so a command that arrives while a text
+// is on its way comes after that text). A text's record is complete once its send has returned.
+//
 // Control calls are thread-safe. Those that change the stand-in run on its thread and return once the
 // change is made, before its texts are delivered. Every wait of a control call is bounded and keeps
 // serving messages sent to the calling thread's windows, so the calling thread may own a client window.
 //
 // Simplification: the API window and the main window are ANSI windows ("tSkMainForm.UnicodeClass" is only a
-// name here).
+// name here). "In front" is the stand-in's own account of what it asked for: the system may refuse a
+// background program the foreground.
 #pragma once
 
 #include "skype/skype_calls.h"
@@ -34,6 +40,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -56,6 +63,9 @@ struct SkypeConfig {
     std::chrono::milliseconds attachDelay{0};
     bool attachByPost = false;  // answer Discover with PostMessageA instead of SendMessageTimeoutA
 
+    // The contact list, in the order shown; UP and DOWN move the selection in it.
+    std::vector<std::string> contacts = {"echo123", "anna.lindqvist", "tomas.brenner"};
+
     int firstCallId = 101;                                       // ids count up from here
     std::chrono::milliseconds routingDelay{20};                  // a placed call: ROUTING -> RINGING
     std::optional<std::chrono::milliseconds> farEndAnswerDelay;  // then RINGING -> INPROGRESS by itself
@@ -69,6 +79,7 @@ struct SkypeConfig {
 };
 
 struct SkypeCommand {
+    uint64_t sequence = 0;            // among commands and notifications, from 0
     HWND sender = nullptr;            // the WM_COPYDATA's wParam
     std::string text;                 // up to the first NUL or the end of the data
     DWORD byteCount = 0;              // cbData
@@ -77,9 +88,25 @@ struct SkypeCommand {
 };
 
 struct SkypeNotification {
+    uint64_t sequence = 0;  // among commands and notifications, taken as the send began
     HWND target = nullptr;
     std::string text;
     bool delivered = false;  // the client's window procedure took it in time
+};
+
+// One record of either kind, for reading both in their common order.
+struct SkypeRecord {
+    bool isCommand = false;
+    SkypeCommand command;            // isCommand
+    SkypeNotification notification;  // otherwise
+    uint64_t sequence() const { return isCommand ? command.sequence : notification.sequence; }
+};
+
+// What the user sees of the main window.
+struct MainWindowView {
+    MainWindowShow show = MainWindowShow::Hidden;  // Hidden: in the tray (also: no window, not running)
+    bool inFront = false;  // brought to the front and neither hidden nor minimised since
+    size_t raised = 0;     // times FOCUS or the SKYPE button brought it to the front, over every run
 };
 
 class SkypeClient {
@@ -108,6 +135,7 @@ class SkypeClient {
     DWORD threadId() const;
     bool showMainWindow(MainWindowShow show);
     size_t mainWindowCloseCount() const;  // WM_CLOSE and SC_CLOSE taken (the window hid)
+    MainWindowView mainWindowView() const;
     bool setEditText(const std::string& text);
     std::string editText() const;
 
@@ -124,15 +152,24 @@ class SkypeClient {
     std::vector<SkypeCall> calls() const;
     std::optional<SkypeCall> call(int callId) const;
 
-    // ---- settings ----
+    // ---- settings and buttons ----
     bool muted() const;
     std::string audioOut() const;
     std::string audioIn() const;
+    bool hookOff() const;                 // the latest HOOK command was HOOK OFF (reset by each start)
+    std::string heldButton() const;       // pressed and not released yet, in upper case; empty: none
+    std::string selectedContact() const;  // moved by UP and DOWN; empty: none selected
 
     // ---- records ----
     std::vector<SkypeCommand> commands() const;
     std::vector<std::string> commandTexts() const;
-    std::vector<SkypeNotification> notifications() const;
+    std::vector<SkypeNotification> notifications() const;  // texts whose send has returned
+    // The records numbered from `from` on, in order, up to the first text still on its way: every number
+    // below from + size() has been given and its record is complete.
+    std::vector<SkypeRecord> records(uint64_t from = 0) const;
+    // The number the next record will get: a mark for what happens outside, which comes before every
+    // record numbered from it on.
+    uint64_t nextSequence() const;
     // Wait until a command from index `from` on matches; answer its index.
     std::optional<size_t> waitForCommand(const std::string& text, std::chrono::milliseconds timeout,
                                          size_t from = 0) const;

@@ -1,6 +1,7 @@
 // The stand-in's command handling: one handler per command word, each a few lines over the call model.
 #include "skype/skype_commands.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -15,7 +16,9 @@ enum class Fault {
     UnknownStatus,
     CannotChangeStatus,
     InvalidMute,
-    InvalidDtmf
+    InvalidDtmf,
+    InvalidButton,
+    NotInProgress
 };
 
 struct FaultText {
@@ -32,10 +35,14 @@ constexpr FaultText kFaults[] = {
     {Fault::CannotChangeStatus, 24, "Cannot change call status"},
     {Fault::InvalidMute, 26, "Invalid mute value"},
     {Fault::InvalidDtmf, 27, "Invalid DTMF character"},
+    {Fault::InvalidButton, 28, "Unknown button"},
+    {Fault::NotInProgress, 29, "Call is not in progress"},
 };
 
 // Buttons that type their character into the edit field.
 constexpr char kTypedButtons[] = "0123456789*#+";
+// The other buttons, by name.
+constexpr const char* kNamedButtons[] = {"SKYPE", "UP", "DOWN", "YES", "NO"};
 // Characters that SET CALL <id> DTMF takes.
 constexpr char kDtmfCharacters[] = "0123456789*#";
 
@@ -126,30 +133,65 @@ struct Run {
     }
 };
 
-void onFocus(Run&) {}
+bool isButton(const std::string& upperName) {
+    if (upperName.size() == 1 && upperName.find_first_of(kTypedButtons) == 0) return true;
+    for (const char* name : kNamedButtons) {
+        if (upperName == name) return true;
+    }
+    return false;
+}
 
-void onButtonReleased(Run&) {}
+void onFocus(Run& run) {
+    run.out.bringToFront = true;
+}
+
+// UP and DOWN move the selection one contact; the first press of either selects the first contact.
+void moveSelection(SkypeState& state, int step) {
+    const int count = static_cast<int>(state.contacts.size());
+    if (count == 0) return;
+    const int next = state.selectedContact < 0 ? 0 : state.selectedContact + step;
+    state.selectedContact = std::clamp(next, 0, count - 1);
+}
+
+void pressYes(Run& run) {
+    SkypeState& state = run.state;
+    if (state.calls.firstRingingIncoming()) return run.answerRingingCall();
+    if (state.calls.firstActive()) return;  // YES has nothing more to do in a call
+    if (!state.editText.empty()) return run.placeCall(state.editText);
+    if (state.selectedContact >= 0)
+        return run.placeCall(state.contacts[static_cast<size_t>(state.selectedContact)]);
+}
 
 void onButtonPressed(Run& run) {
     const std::string button = run.words.upper(1);
-    if (button.size() == 1 && button.find_first_of(kTypedButtons) == 0) {
-        run.out.typed += button;
+    if (!isButton(button)) return run.fail(Fault::InvalidButton);
+    run.state.heldButton = button;
+    if (button.size() == 1) {
+        if (!run.state.calls.firstActive()) run.out.typed += button;
     } else if (button == "YES") {
-        if (run.state.calls.firstRingingIncoming()) {
-            run.answerRingingCall();
-        } else if (!run.state.editText.empty()) {
-            run.placeCall(run.state.editText);
-        }
+        pressYes(run);
     } else if (button == "NO") {
         run.endEveryCall();
+    } else if (button == "SKYPE") {
+        run.out.bringToFront = true;
+    } else {
+        moveSelection(run.state, button == "UP" ? -1 : 1);
     }
+}
+
+void onButtonReleased(Run& run) {
+    const std::string button = run.words.upper(1);
+    if (!isButton(button)) return run.fail(Fault::InvalidButton);
+    if (run.state.heldButton == button) run.state.heldButton.clear();
 }
 
 void onHook(Run& run) {
     const std::string position = run.words.upper(1);
     if (position == "ON") {
+        run.state.hookOff = false;
         run.endEveryCall();
     } else if (position == "OFF") {
+        run.state.hookOff = true;
         run.answerRingingCall();
     } else {
         run.fail(Fault::UnknownCommand);
@@ -181,6 +223,7 @@ void onSetCall(Run& run) {
         const std::string digit = run.words.raw(4);
         if (digit.size() != 1 || digit.find_first_of(kDtmfCharacters) != 0)
             return run.fail(Fault::InvalidDtmf);
+        if (call->status != CallStatus::InProgress) return run.fail(Fault::NotInProgress);
         run.state.calls.addDtmf(id, digit[0]);
         return run.reply("CALL " + std::to_string(id) + " DTMF " + digit);
     }

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr LPARAM kApiAvailable = 0x8001;
 
 struct SkypeClient::Core {
-    explicit Core(SkypeConfig c) : config(std::move(c)), state(config.firstCallId) {}
+    explicit Core(SkypeConfig c) : config(std::move(c)), state(config.firstCallId, config.contacts) {}
 
     const SkypeConfig config;
 
@@ -49,7 +50,11 @@ struct SkypeClient::Core {
     std::vector<HWND> discoveries;
     std::vector<SkypeCommand> commands;
     std::vector<SkypeNotification> notifications;
+    // Every record by its number; empty while a text's send is still going on.
+    std::vector<std::optional<SkypeRecord>> records;
     size_t mainWindowCloses = 0;
+    size_t mainWindowRaises = 0;
+    bool mainWindowInFront = false;
     std::deque<std::shared_ptr<Request>> requests;
 
     // ---- the stand-in's thread only ----
@@ -80,6 +85,8 @@ void schedule(SkypeCore& core, std::chrono::milliseconds delay, std::function<vo
 bool createSkypeWindows(SkypeCore& core);
 void destroySkypeWindows(SkypeCore& core);
 void showSkypeMainWindow(SkypeCore& core, MainWindowShow show);
+// FOCUS and the SKYPE button: out of the tray or the minimised state, and to the front.
+void bringSkypeMainWindowToFront(SkypeCore& core);
 void setEditFieldText(SkypeCore& core, const std::string& text);
 void typeIntoEditField(SkypeCore& core, const std::string& characters);
 

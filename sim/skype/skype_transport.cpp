@@ -22,7 +22,14 @@ std::string commandText(const COPYDATASTRUCT* data) {
 }
 
 // One text to one client, bounded: a client that is hung or slow loses the text, as with the real client.
+// Its number is taken as the send begins; its record is complete when the send has returned.
 void deliver(SkypeCore& core, HWND target, std::string text) {
+    uint64_t sequence;
+    {
+        std::lock_guard<std::mutex> lock(core.mutex);
+        sequence = core.records.size();
+        core.records.emplace_back();
+    }
     COPYDATASTRUCT data{};
     data.dwData = 0;
     data.cbData = static_cast<DWORD>(text.size() + 1);
@@ -33,7 +40,10 @@ void deliver(SkypeCore& core, HWND target, std::string text) {
                                                milliseconds(core.config.sendTimeout), &result) != 0;
     const DWORD error = delivered ? ERROR_SUCCESS : GetLastError();
     std::lock_guard<std::mutex> lock(core.mutex);
-    core.notifications.push_back({target, std::move(text), delivered});
+    core.notifications.push_back({sequence, target, std::move(text), delivered});
+    SkypeRecord record;
+    record.notification = core.notifications.back();
+    core.records[sequence] = std::move(record);
     // A client whose window is gone has detached.
     if (error == ERROR_INVALID_WINDOW_HANDLE) std::erase(core.attached, target);
 }
@@ -60,6 +70,7 @@ void progressPlacedCall(SkypeCore& core, int callId) {
 }
 
 void carryOut(SkypeCore& core, HWND sender, const CommandOutcome& outcome) {
+    if (outcome.bringToFront) bringSkypeMainWindowToFront(core);
     if (!outcome.typed.empty()) typeIntoEditField(core, outcome.typed);
     for (int callId : outcome.placedCalls) {
         schedule(core, core.config.routingDelay, [&core, callId] { progressPlacedCall(core, callId); });
@@ -114,7 +125,12 @@ void receiveCommand(SkypeCore& core, HWND sender, const COPYDATASTRUCT* data) {
     {
         std::lock_guard<std::mutex> lock(core.mutex);
         command.fromAttachedClient = isAttached(core, sender);
+        command.sequence = core.records.size();
         core.commands.push_back(command);
+        SkypeRecord record;
+        record.isCommand = true;
+        record.command = command;
+        core.records.emplace_back(std::move(record));
         if (!command.fromAttachedClient) return;
         outcome = executeCommand(command.text, core.state);
     }

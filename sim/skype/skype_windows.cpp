@@ -26,6 +26,7 @@ void hideToTray(SkypeCore& core, HWND hwnd) {
     ShowWindow(hwnd, SW_HIDE);
     std::lock_guard<std::mutex> lock(core.mutex);
     ++core.mainWindowCloses;
+    core.mainWindowInFront = false;
 }
 
 // A typed character: backspace takes the last one away, other printable characters go to the end.
@@ -219,6 +220,25 @@ void showSkypeMainWindow(SkypeCore& core, MainWindowShow show) {
         case MainWindowShow::Minimized: ShowWindow(main, SW_SHOWMINIMIZED); break;
         case MainWindowShow::Hidden: ShowWindow(main, SW_HIDE); break;
     }
+    // A window shown as it opens, or as the user restores it, is the one the user looks at.
+    std::lock_guard<std::mutex> lock(core.mutex);
+    core.mainWindowInFront = show == MainWindowShow::Normal;
+}
+
+void bringSkypeMainWindowToFront(SkypeCore& core) {
+    HWND main;
+    {
+        std::lock_guard<std::mutex> lock(core.mutex);
+        main = core.mainWindow;
+    }
+    if (main == nullptr) return;
+    // SW_RESTORE shows a hidden window and restores a minimised one; a window already on screen keeps its
+    // size.
+    if (!IsWindowVisible(main) || IsIconic(main)) ShowWindow(main, SW_RESTORE);
+    SetForegroundWindow(main);
+    std::lock_guard<std::mutex> lock(core.mutex);
+    core.mainWindowInFront = true;
+    ++core.mainWindowRaises;
 }
 
 void setEditFieldText(SkypeCore& core, const std::string& text) {

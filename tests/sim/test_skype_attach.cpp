@@ -5,6 +5,7 @@
 #include "support/winsim_fixture.h"
 
 #include <windows.h>
+#include <winsim/control.h>
 
 #include <chrono>
 #include <vector>
@@ -164,6 +165,50 @@ TEST_F(SkypeAttachTest, ClosingTheMainWindowHidesItAndQuitDestroysEverything) {
     EXPECT_FALSE(IsWindow(api));
     EXPECT_FALSE(IsWindow(main));
     EXPECT_TRUE(skype.start()) << "its classes went with it";
+}
+
+// FOCUS and the SKYPE button bring the main window back from the tray or the taskbar and to the front; a
+// client that is not attached moves nothing.
+TEST_F(SkypeAttachTest, FocusAndTheSkypeButtonBringTheMainWindowToTheFront) {
+    sim::SkypeConfig config;
+    config.mainWindowShow = sim::MainWindowShow::Hidden;
+    sim::SimulatedSkype skype(config);
+    ASSERT_TRUE(skype.start());
+    const HWND main = skype.mainWindow();
+    TestClient stranger;
+    EXPECT_TRUE(stranger.send("FOCUS", skype.apiWindow()));
+    EXPECT_EQ(skype.mainWindowView().show, sim::MainWindowShow::Hidden);
+    EXPECT_FALSE(skype.mainWindowView().inFront);
+
+    TestClient client;
+    client.discover();
+    ASSERT_TRUE(client.waitForAttach(0));
+    ASSERT_TRUE(client.send("FOCUS"));
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_EQ(skype.mainWindowView().show, sim::MainWindowShow::Normal);
+    EXPECT_TRUE(skype.mainWindowView().inFront);
+    EXPECT_EQ(skype.mainWindowView().raised, 1u);
+    EXPECT_EQ(winsim::foregroundRequests(), std::vector<HWND>{main});
+
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(skype.waitUntil([&] { return skype.mainWindowCloseCount() == 1; }, 3s));
+    EXPECT_EQ(skype.mainWindowView().show, sim::MainWindowShow::Hidden);
+    EXPECT_FALSE(skype.mainWindowView().inFront);
+    ASSERT_TRUE(client.send("BTN_PRESSED SKYPE"));
+    EXPECT_EQ(skype.mainWindowView().show, sim::MainWindowShow::Normal);
+    EXPECT_TRUE(skype.mainWindowView().inFront);
+
+    ASSERT_TRUE(skype.showMainWindow(sim::MainWindowShow::Minimized));
+    EXPECT_EQ(skype.mainWindowView().show, sim::MainWindowShow::Minimized);
+    EXPECT_FALSE(skype.mainWindowView().inFront);
+    ASSERT_TRUE(client.send("FOCUS"));
+    EXPECT_FALSE(minimized(main));
+    EXPECT_EQ(skype.mainWindowView().show, sim::MainWindowShow::Normal);
+    EXPECT_EQ(skype.mainWindowView().raised, 3u);
+    EXPECT_TRUE(skype.editText().empty()) << "bringing it up types nothing";
+
+    skype.quit();
+    EXPECT_EQ(skype.mainWindowView().show, sim::MainWindowShow::Hidden);
 }
 
 TEST_F(SkypeAttachTest, MainWindowTakesAnotherClassTitleAndShowState) {

@@ -176,6 +176,63 @@ TEST_F(SkypeCallTest, UnicodeEditFieldTakesWideAndAnsiMessages) {
     EXPECT_EQ(skype.calls().back().partnerHandle, "+445");
 }
 
+// During a call the keypad is the call's: digits are not typed into the field, and YES places no second
+// call (it still answers one that rings).
+TEST_F(SkypeCallTest, InACallDigitsStayOutOfTheFieldAndYesOnlyAnswers) {
+    sim::SimulatedSkype skype;
+    TestClient client;
+    attach(skype, client);
+    ASSERT_TRUE(client.send("BTN_PRESSED 0"));
+    const int first = skype.incomingCall("Alice");
+    ASSERT_TRUE(client.send("HOOK OFF"));
+    EXPECT_TRUE(skype.hookOff());
+    ASSERT_TRUE(client.send("BTN_PRESSED 5"));
+    ASSERT_TRUE(client.send("SET " + callText(first, "DTMF 5")));
+    ASSERT_TRUE(client.send("BTN_PRESSED YES"));
+    EXPECT_EQ(skype.editText(), "0");
+    EXPECT_EQ(skype.calls().size(), 1u);
+    EXPECT_EQ(skype.call(first)->dtmf, "5");
+
+    const int second = skype.incomingCall("Bob");
+    ASSERT_TRUE(client.send("BTN_PRESSED YES"));
+    EXPECT_EQ(skype.call(second)->status, CallStatus::InProgress);
+    EXPECT_EQ(skype.call(first)->status, CallStatus::OnHold);
+
+    ASSERT_TRUE(client.send("HOOK ON"));
+    EXPECT_FALSE(skype.hookOff());
+    ASSERT_TRUE(client.send("BTN_PRESSED 1"));
+    EXPECT_EQ(skype.editText(), "01") << "typed again once every call has ended";
+}
+
+// UP and DOWN move through the contact list; YES with an empty field calls the selected contact. A button
+// is held from its press to its release.
+TEST_F(SkypeCallTest, UpAndDownSelectAContactThatYesCalls) {
+    sim::SkypeConfig config;
+    config.contacts = {"echo123", "anna", "tom"};
+    sim::SimulatedSkype skype(config);
+    TestClient client;
+    attach(skype, client);
+    EXPECT_EQ(skype.selectedContact(), "");
+    ASSERT_TRUE(client.send("BTN_PRESSED UP"));
+    EXPECT_EQ(skype.selectedContact(), "echo123") << "the first press selects the first contact";
+    EXPECT_EQ(skype.heldButton(), "UP");
+    ASSERT_TRUE(client.send("BTN_RELEASED DOWN"));
+    EXPECT_EQ(skype.heldButton(), "UP") << "another button's release";
+    ASSERT_TRUE(client.send("btn_released up"));
+    EXPECT_EQ(skype.heldButton(), "");
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(client.send("BTN_PRESSED DOWN"));
+    EXPECT_EQ(skype.selectedContact(), "tom") << "the end of the list holds it";
+    ASSERT_TRUE(client.send("BTN_PRESSED UP"));
+    EXPECT_EQ(skype.selectedContact(), "anna");
+
+    ASSERT_TRUE(client.send("BTN_PRESSED YES"));
+    ASSERT_EQ(skype.calls().size(), 1u);
+    EXPECT_EQ(skype.calls().back().partnerHandle, "anna");
+    EXPECT_EQ(lastText(client), callText(skype.calls().back().id, "STATUS ROUTING"));
+    ASSERT_TRUE(skype.restart());
+    EXPECT_EQ(skype.selectedContact(), "") << "a fresh Skype";
+}
+
 TEST_F(SkypeCallTest, CalledContactAnswersByItselfAfterItsDelay) {
     sim::SkypeConfig config;
     config.farEndAnswerDelay = 30ms;
@@ -261,6 +318,10 @@ TEST_F(SkypeCallTest, UnknownCallsAndCommandsAreAnsweredWithErrors) {
         {"SET " + callText(id, "DTMF X"), "ERROR 27 Invalid DTMF character"},
         {"SET " + callText(id, "STATUS BUSY"), "ERROR 21 Unknown call status"},
         {"GET " + callText(id, "VIDEO"), "ERROR 7 Invalid property"},
+        {"SET " + callText(id, "DTMF 1"), "ERROR 29 Call is not in progress"},
+        {"BTN_PRESSED VOLUME", "ERROR 28 Unknown button"},
+        {"BTN_RELEASED", "ERROR 28 Unknown button"},
+        {"BTN_PRESSED 12", "ERROR 28 Unknown button"},
         {"DANCE", "ERROR 2 Unknown command"},
     };
     for (const auto& [command, error] : cases) {
@@ -268,21 +329,48 @@ TEST_F(SkypeCallTest, UnknownCallsAndCommandsAreAnsweredWithErrors) {
         EXPECT_EQ(lastText(client), error) << command;
     }
     EXPECT_EQ(skype.call(id)->status, CallStatus::Ringing);
+    EXPECT_EQ(skype.heldButton(), "");
+
+    ASSERT_TRUE(skype.farEndHangsUp(id));
+    ASSERT_TRUE(client.send("SET " + callText(id, "DTMF 1")));
+    EXPECT_EQ(lastText(client), "ERROR 29 Call is not in progress") << "a call that has ended";
+    EXPECT_EQ(skype.call(id)->dtmf, "");
 }
 
-TEST_F(SkypeCallTest, ClientMayCommandFromInsideANotification) {
+// A client may send a command while a text is on its way to it. The records keep the order in which things
+// happened: the text (numbered as its send began), the command, and the command's answer.
+TEST_F(SkypeCallTest, ClientMayCommandFromInsideANotificationAndTheRecordsKeepTheOrder) {
     sim::SimulatedSkype skype;
     TestClient client;
     attach(skype, client);
+    const uint64_t mark = skype.nextSequence();
+    std::vector<sim::SkypeRecord> seenWhileRinging;
     client.onText([&](const std::string& text) {
         const std::string ringing = " STATUS RINGING";
         if (text.size() > ringing.size() && text.ends_with(ringing)) {
             client.send("GET " + text.substr(0, text.size() - ringing.size()) + " PARTNER_DISPNAME");
+            seenWhileRinging = skype.records(mark);
         }
     });
     const int id = skype.incomingCall("Alice");
     ASSERT_TRUE(client.waitForText(callText(id, "PARTNER_DISPNAME Alice")));
     EXPECT_EQ(client.texts().front(), callText(id, "STATUS RINGING"));
+    EXPECT_TRUE(seenWhileRinging.empty()) << "nothing is complete behind a text still on its way";
+
+    ASSERT_TRUE(skype.waitUntil([&] { return skype.records(mark).size() == 3; }, 3s));
+    const std::vector<sim::SkypeRecord> records = skype.records(mark);
+    EXPECT_FALSE(records[0].isCommand);
+    EXPECT_EQ(records[0].notification.text, callText(id, "STATUS RINGING"));
+    EXPECT_TRUE(records[1].isCommand);
+    EXPECT_EQ(records[1].command.text, "GET " + callText(id, "PARTNER_DISPNAME"));
+    EXPECT_FALSE(records[2].isCommand);
+    EXPECT_EQ(records[2].notification.text, callText(id, "PARTNER_DISPNAME Alice"));
+    for (uint64_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i].sequence(), mark + i);
+    EXPECT_EQ(skype.nextSequence(), mark + 3);
+    // The answer's send ended first, inside the ringing text's.
+    const std::vector<sim::SkypeNotification> sent = skype.notifications();
+    EXPECT_EQ(sent.back().text, callText(id, "STATUS RINGING"));
+    EXPECT_EQ(sent.back().sequence, mark);
 }
 
 TEST_F(SkypeCallTest, HungClientCostsSkypeNoMoreThanItsSendTimeout) {

@@ -15,6 +15,8 @@ ScreenState sampleState() {
     state.trayIconId = 129;
     state.trayTip = "USB Device Driver (Skype Feature-Enabled)";
     state.skype = "running, program attached";
+    state.skypeWindow = "shown, in front";
+    state.skypeEditField = "+4930";
     state.skypeAttached = true;
     state.status = "pressed YES";
     for (int i = 0; i < 50; ++i) state.log.push_back("< line " + std::to_string(i));
@@ -50,6 +52,7 @@ TEST(ScreenLayout, FillsExactlyTheTerminalAndShowsTheNewestLog) {
         EXPECT_TRUE(contains(lines, "ringer ON "));
         EXPECT_TRUE(contains(lines, "Tray: icon 129 (ready) \"USB Device Driver (Skype Feature-Enabled)\""));
         EXPECT_TRUE(contains(lines, "keys go to Skype"));
+        EXPECT_TRUE(contains(lines, "Skype's window: shown, in front; edit field \"+4930\""));
     }
     EXPECT_FALSE(contains(composeScreen(sampleState(), 80, 24), "< line 44"));  // ...the oldest scrolled off
     EXPECT_TRUE(contains(composeScreen(sampleState(), 80, 60), "< line 20"));  // a taller terminal shows more
@@ -72,6 +75,24 @@ TEST(ScreenLayout, KeystrokesShowWhileSkypeIsNotAttachedTheNewestKept) {
         EXPECT_EQ(line.size(), 80u);
     }
     EXPECT_TRUE(found);
+}
+
+// The edit field's newest characters fit beside the window's state; without Skype there is no window.
+TEST(ScreenLayout, SkypesWindowLineKeepsTheEndOfTheEditField) {
+    ScreenState state = sampleState();
+    state.skypeWindow = "in the tray";
+    state.skypeEditField = std::string(60, '1') + "789";
+    bool found = false;
+    for (const auto& line : composeScreen(state, 80, 24)) {
+        if (!line.starts_with("Skype's window: in the tray")) continue;
+        found = true;
+        EXPECT_TRUE(line.ends_with("789\"")) << line;
+        EXPECT_NE(line.find("..."), std::string::npos) << line;
+        EXPECT_EQ(line.size(), 80u);
+    }
+    EXPECT_TRUE(found);
+    state.skypeWindow.clear();
+    EXPECT_TRUE(contains(composeScreen(state, 80, 24), "Skype's window: none"));
 }
 
 TEST(ScreenLayout, ATooSmallTerminalGetsTheWholeMessageInWhatRoomThereIs) {

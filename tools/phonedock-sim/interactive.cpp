@@ -104,16 +104,16 @@ class Session {
                     world_.handset().plugged() ? "the handset is plugged in" : "the handset is pulled out";
                 return;
             case Action::StartSkype:
-                status_ = skype.running() ? "Skype is already running"
-                          : skype.start() ? "Skype started"
-                                          : "Skype did not start";
+                status_ = skype.running()       ? "Skype is already running"
+                          : world_.startSkype() ? "Skype started"
+                                                : "Skype did not start";
                 return;
             case Action::QuitSkype:
                 if (!skype.running()) {
                     status_ = "Skype is not running (S starts it)";
                     return;
                 }
-                skype.quit();
+                world_.quitSkype();
                 status_ = "Skype quit";
                 return;
             case Action::CrashSkype:
@@ -121,7 +121,7 @@ class Session {
                     status_ = "Skype is not running (S starts it)";
                     return;
                 }
-                skype.crash();
+                world_.crashSkype();
                 status_ = "Skype crashed; phonedock notices within its 2 s tick";
                 return;
             case Action::IncomingCall:
@@ -140,7 +140,7 @@ class Session {
                 return;
             case Action::RemoteHangUp:
                 if (const auto call = world_.newestLiveCall()) {
-                    skype.farEndHangsUp(*call);
+                    world_.farEndHangsUp(*call);
                     status_ = "the far end of call " + std::to_string(*call) + " hung up";
                 } else {
                     status_ = "no call is going on";
@@ -151,7 +151,7 @@ class Session {
     }
 
     void ringIn(const std::string& name) {
-        const int call = world_.skype().incomingCall(name);
+        const int call = world_.incomingCall(name);
         status_ =
             call > 0 ? "call " + std::to_string(call) + " from " + name + " rings" : "Skype is not running";
     }

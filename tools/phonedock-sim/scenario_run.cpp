@@ -15,9 +15,30 @@ using namespace std::chrono_literals;
 // How long a key is held: long enough for the keypad to repeat its report, as a finger does.
 constexpr auto kKeyHold = 100ms;
 constexpr auto kAfterRelease = 30ms;
+// How long the transcript waits for a text of Skype's that is on its way before it goes on without it.
+constexpr auto kTextOnItsWay = 1000ms;
+
+// A class-1 output report [0, 1, 0xFF, 0x11] switches the ringer on.
+constexpr uint8_t kClassControl = 1;
+constexpr uint8_t kControlOn = 0xFF;
+constexpr uint8_t kControlRinger = 0x11;
 
 std::string quoted(const std::string& text) {
     return "\"" + text + "\"";
+}
+
+bool switchesRingerOn(const sim::Handset::Report& report) {
+    return report.size() >= 4 && report[1] == kClassControl && report[2] == kControlOn &&
+           report[3] == kControlRinger;
+}
+
+const char* showName(sim::MainWindowShow show) {
+    switch (show) {
+        case sim::MainWindowShow::Normal: return "shown, in front";
+        case sim::MainWindowShow::Minimized: return "minimised";
+        case sim::MainWindowShow::Hidden: return "in the tray";
+    }
+    return "?";
 }
 
 }  // namespace
@@ -126,6 +147,112 @@ bool ScenarioRun::expectTyped(const std::string& text) {
         [&] { return "it was typed " + quoted(world_.typedText()); });
 }
 
+bool ScenarioRun::expectSkypeWindow(sim::MainWindowShow show) {
+    return expect(
+        std::string("Skype's window is ") + showName(show),
+        [&] {
+            const sim::MainWindowView view = skype().mainWindowView();
+            return view.show == show && (show != sim::MainWindowShow::Normal || view.inFront);
+        },
+        [&] {
+            const std::string now = world_.skypeWindowSummary();
+            return "it is " + (now.empty() ? std::string("not there") : now);
+        });
+}
+
+bool ScenarioRun::expectEditField(const std::string& text) {
+    return expect(
+        "Skype's edit field holds " + quoted(text), [&] { return skype().editText() == text; },
+        [&] { return "it holds " + quoted(skype().editText()); });
+}
+
+bool ScenarioRun::expectCallStatus(int callId, sim::CallStatus status) {
+    return expect(
+        "call " + std::to_string(callId) + " is " + sim::callStatusName(status),
+        [&] {
+            const auto call = skype().call(callId);
+            return call && call->status == status;
+        },
+        [&] { return world_.skypeSummary(); });
+}
+
+bool ScenarioRun::expectDtmf(int callId, const std::string& digits) {
+    return expect(
+        "call " + std::to_string(callId) + " carried the DTMF " + quoted(digits),
+        [&] {
+            const auto call = skype().call(callId);
+            return call && call->dtmf == digits;
+        },
+        [&] {
+            const auto call = skype().call(callId);
+            return call ? "it carried " + quoted(call->dtmf) : std::string("there is no such call");
+        });
+}
+
+bool ScenarioRun::expectSent(const std::string& text, uint64_t from) {
+    return expect(
+        "Skype told the program " + quoted(text),
+        [&] {
+            for (const auto& record : skype().records(from)) {
+                if (!record.isCommand && record.notification.text == text && record.notification.delivered)
+                    return true;
+            }
+            return false;
+        },
+        [] { return std::string("it did not"); });
+}
+
+bool ScenarioRun::expectAnswerWithoutError(const std::string& answer, uint64_t from) {
+    const auto errors = [&] {
+        std::string seen;
+        for (const auto& record : skype().records(from)) {
+            if (!record.isCommand && record.notification.text.starts_with("ERROR"))
+                seen += (seen.empty() ? "" : ", ") + quoted(record.notification.text);
+        }
+        return seen;
+    };
+    return expect(
+        "Skype answered " + quoted(answer) + " and no error",
+        [&] {
+            bool answered = false;
+            for (const auto& record : skype().records(from)) {
+                if (record.isCommand) continue;
+                if (record.notification.text.starts_with("ERROR")) return false;
+                answered = answered || record.notification.text == answer;
+            }
+            return answered;
+        },
+        [&] {
+            const std::string seen = errors();
+            return seen.empty() ? std::string("no such answer") : "Skype answered " + seen;
+        });
+}
+
+bool ScenarioRun::expectNoCommandSince(const std::string& text, size_t from) {
+    return expect(
+        "Skype did not receive " + quoted(text),
+        [&] { return !skype().waitForCommand(text, 0ms, from).has_value(); }, [] { return "it did"; });
+}
+
+bool ScenarioRun::expectNoRingSince(size_t reports) {
+    const auto rang = [&] {
+        const auto received = handset().receivedReports();
+        for (size_t i = reports; i < received.size(); ++i) {
+            if (switchesRingerOn(received[i])) return true;
+        }
+        return false;
+    };
+    return expect(
+        "the handset did not ring", [&] { return !rang(); }, [] { return "its ringer was switched on"; });
+}
+
+void ScenarioRun::settle() {
+    if (!world_.settle()) {
+        ++failures_;
+        out_ << "   the program did not handle what reached it in time\n";
+    }
+}
+
 void ScenarioRun::tap(sim::Key key) {
     out_ << "   press " << sim::keyName(key) << "\n";
     handset().press(key);
@@ -153,6 +280,9 @@ void ScenarioRun::showLcd() {
 }
 
 void ScenarioRun::flushLog() {
+    // A text still on its way to the program is logged once its send returns; what the transcript says next
+    // usually follows from it.
+    handset().waitUntil([&] { return world_.skypeRecordsComplete(); }, kTextOnItsWay);
     for (const auto& line : world_.newLogLines()) out_ << "   " << line << "\n";
 }
 

@@ -7,6 +7,7 @@
 #include "world.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -39,12 +40,27 @@ class ScenarioRun {
     bool expectBacklight(bool on);
     bool expectIndicator(bool on);
     bool expectBars(int level);
-    bool expectTyped(const std::string& text);  // the keystrokes typed so far, read as text
+    bool expectTyped(const std::string& text);         // the keystrokes typed so far, read as text
+    bool expectSkypeWindow(sim::MainWindowShow show);  // shown normally means in front as well
+    bool expectEditField(const std::string& text);     // Skype's edit field
+    bool expectCallStatus(int callId, sim::CallStatus status);
+    bool expectDtmf(int callId, const std::string& digits);  // every DTMF Skype took for the call
+    // Skype sent the program `text` since record `from` (a sequence number), and the program took it.
+    bool expectSent(const std::string& text, uint64_t from);
+    // Skype answered `answer` since record `from`, and no text it sent meanwhile was an error.
+    bool expectAnswerWithoutError(const std::string& answer, uint64_t from);
+    // Skype received no `text` from command `from` (an index) on. Something later must have been seen first,
+    // so that the program cannot still be about to send it.
+    bool expectNoCommandSince(const std::string& text, size_t from);
+    // The handset received no report that switches its ringer on since it had received `reports` reports.
+    bool expectNoRingSince(size_t reports);
 
     // The user presses a handset key and lets go of it shortly after, as the real keypad reports it.
     void tap(sim::Key key);
     // The program's 2 s timer falls due once (the clock is pinned in scenarios).
     void tick();
+    // Waits until the program has handled everything that reached it; a failure when it does not in time.
+    void settle();
     // The LCD as drawn, and its one-line reading.
     void showLcd();
     // New commands, notifications and keystrokes, as log lines.

@@ -18,6 +18,7 @@ constexpr const char* kTipNoSkype = "USB Device Driver (Please Launch Skype)";
 constexpr const char* kTipNoHandset = "USB Device Driver (Please Connect USB Phone)";
 constexpr const char* kCaller = "0049-30-1234";
 constexpr const char* kCallerShown = "49-30-1234";  // the ten characters the lower row has room for
+constexpr const char* kSecondCaller = "0044-20-7946";
 constexpr const char* kClockShown = "      0905";
 
 // Wednesday 3 March 2027, 09:05: pinned, so every transcript reads the same.
@@ -52,7 +53,7 @@ bool startAttached(ScenarioRun& run) {
 // An incoming call that rings the handset; answers its id (0 when Skype did not take it).
 int ringIn(ScenarioRun& run) {
     run.step(std::string("a call comes in from ") + kCaller);
-    const int call = run.skype().incomingCall(kCaller);
+    const int call = run.world().incomingCall(kCaller);
     run.expectRinger(true);
     run.expectBacklight(true);
     run.expectIndicator(true);
@@ -88,11 +89,8 @@ void answer(ScenarioRun& run, int call) {
     run.expectBacklight(true);
 }
 
-void incomingCall(ScenarioRun& run) {
-    if (!startAttached(run)) return;
-    const int call = ringIn(run);
-    answer(run, call);
-
+// MUTE mutes the microphone and puts the handset's light out; MUTE again undoes both.
+void muteAndUnmute(ScenarioRun& run) {
     run.step("MUTE mutes the microphone and puts the light out");
     run.tap(Key::Mute);
     run.expectCommand("Set MUTE ON");
@@ -107,18 +105,129 @@ void incomingCall(ScenarioRun& run) {
     run.expect(
         "Skype is not muted", [&] { return !run.skype().muted(); }, [] { return "it still is"; });
     run.expectBacklight(true);
+}
+
+// 5 and # in a call go to Skype as DTMF for that call, and Skype takes them.
+void sendDtmf(ScenarioRun& run, int call) {
+    run.step("5 and # in the call go to Skype as DTMF for call " + std::to_string(call));
+    const uint64_t from = run.skype().nextSequence();
+    run.tap(Key::Digit5);
+    run.expectCommand(callCommand(call, "DTMF 5"));
+    run.tap(Key::Hash);
+    run.expectCommand(callCommand(call, "DTMF #"));
+    run.expectAnswerWithoutError("CALL " + std::to_string(call) + " DTMF #", from);
+    run.expectDtmf(call, "5#");
+}
+
+void expectCallsEnded(ScenarioRun& run) {
+    run.expect(
+        "the call has ended", [&] { return !run.world().newestLiveCall().has_value(); },
+        [&] { return run.world().skypeSummary(); });
+}
+
+void incomingCall(ScenarioRun& run) {
+    if (!startAttached(run)) return;
+    const int call = ringIn(run);
+    answer(run, call);
+    sendDtmf(run, call);
+    muteAndUnmute(run);
 
     run.step("NO hangs up");
     run.tap(Key::No);
     run.expectCommand("BTN_PRESSED NO");
     run.expectCommand("BTN_RELEASED NO");
-    run.expect(
-        "the call has ended", [&] { return !run.world().newestLiveCall().has_value(); },
-        [&] { return run.world().skypeSummary(); });
+    expectCallsEnded(run);
     run.expectIndicator(false);
     run.expectBacklight(false);
     run.expectDisplay(kClockShown);
     run.showLcd();
+}
+
+// A second caller while a call is connected: the program turns it away at once, and the first call goes on
+// as it was.
+void secondCaller(ScenarioRun& run) {
+    if (!startAttached(run)) return;
+    const int first = ringIn(run);
+    answer(run, first);
+
+    run.step(std::string("a second call comes in from ") + kSecondCaller + ": the program turns it away");
+    const size_t reports = run.handset().receivedCount();
+    const uint64_t from = run.skype().nextSequence();
+    const int second = run.world().incomingCall(kSecondCaller);
+    run.expectCommand(callCommand(second, "STATUS FINISHED"));
+    run.expectCallStatus(second, sim::CallStatus::Refused);
+    run.expectSent("CALL " + std::to_string(second) + " STATUS REFUSED", from);
+    run.settle();
+    run.expectNoRingSince(reports);
+    run.expectCallStatus(first, sim::CallStatus::InProgress);
+    run.expectIndicator(true);
+    run.expectBacklight(true);
+    run.expectDisplay(kCallerShown);
+    run.showLcd();
+
+    run.step("YES does not answer the turned-away call");
+    const size_t afterYes = run.skype().commands().size();
+    run.tap(Key::Yes);
+    run.expectCommand("BTN_PRESSED YES");
+    sendDtmf(run, first);  // a later key: YES has been handled whole by now
+    run.expectNoCommandSince(callCommand(second, "STATUS INPROGRESS"), afterYes);
+    run.expectCallStatus(second, sim::CallStatus::Refused);
+    run.expectCallStatus(first, sim::CallStatus::InProgress);
+    muteAndUnmute(run);
+
+    run.step("the first caller hangs up: the display returns to the clock");
+    run.world().farEndHangsUp(first);
+    expectCallsEnded(run);
+    run.expectRinger(false);
+    run.expectIndicator(false);
+    run.expectBacklight(false);
+    run.expectDisplay(kClockShown);
+    run.showLcd();
+}
+
+// NO ends a call and sends Skype's window to the tray; the next number dialled brings it back, and YES
+// calls the number.
+void redialAfterNo(ScenarioRun& run) {
+    if (!startAttached(run)) return;
+    answer(run, ringIn(run));
+
+    run.step("NO ends the call and sends Skype's window to the tray");
+    run.tap(Key::No);
+    run.expectCommand("BTN_PRESSED NO");
+    expectCallsEnded(run);
+    run.expectSkypeWindow(sim::MainWindowShow::Hidden);
+    run.expectEditField("");
+    run.expectIndicator(false);
+    run.expectDisplay(kClockShown);
+
+    run.step("4 7 1 1 dialled: FOCUS brings Skype's window back to the front");
+    for (const Key key : {Key::Digit4, Key::Digit7, Key::Digit1, Key::Digit1}) {
+        run.tap(key);
+        run.expectCommand(std::string("BTN_PRESSED ") + std::string(sim::keyName(key)));
+    }
+    run.expectSkypeWindow(sim::MainWindowShow::Normal);
+    run.expectEditField("4711");
+    run.expectDisplay("      4711");
+
+    run.step("YES calls 4711; the far end answers");
+    run.tap(Key::Yes);
+    run.expectCommand("BTN_PRESSED YES");
+    run.expect(
+        "an outgoing call to 4711 is in progress",
+        [&] {
+            const auto calls = run.skype().calls();
+            return !calls.empty() && !calls.back().incoming && calls.back().partnerHandle == "4711" &&
+                   calls.back().status == sim::CallStatus::InProgress;
+        },
+        [&] { return run.world().skypeSummary(); });
+    run.expectIndicator(true);
+    run.showLcd();
+
+    run.step("NO hangs up again");
+    run.tap(Key::No);
+    expectCallsEnded(run);
+    run.expectSkypeWindow(sim::MainWindowShow::Hidden);
+    run.expectDisplay(kClockShown);
 }
 
 void dialOut(ScenarioRun& run) {
@@ -131,9 +240,7 @@ void dialOut(ScenarioRun& run) {
         run.expectCommand(std::string("BTN_PRESSED ") + std::string(sim::keyName(key)));
     }
     run.expectDisplay("       123");
-    run.expect(
-        "Skype's edit field holds \"123\"", [&] { return run.skype().editText() == "123"; },
-        [&] { return "it holds \"" + run.skype().editText() + "\""; });
+    run.expectEditField("123");
     run.showLcd();
 
     run.step("YES calls; the far end answers");
@@ -142,30 +249,16 @@ void dialOut(ScenarioRun& run) {
     const int call = run.world().newestLiveCall().value_or(0);
     run.expectIndicator(true);
 
-    run.step("5 and # in the call go to Skype as DTMF");
-    run.tap(Key::Digit5);
-    run.expectCommand(callCommand(call, "DTMF 5"));
-    run.tap(Key::Hash);
-    run.expectCommand(callCommand(call, "DTMF #"));
-    run.expect(
-        "the call carried the DTMF \"5#\"",
-        [&] { return run.skype().call(call) && run.skype().call(call)->dtmf == "5#"; },
-        [&] {
-            return run.skype().call(call) ? "it carried \"" + run.skype().call(call)->dtmf + "\"" : "no call";
-        });
+    sendDtmf(run, call);
     run.showLcd();
 
     run.step("the handset is put down");
     run.handset().setOffHook(false);
     run.expectCommand("HOOK ON");
-    run.expect(
-        "the call has ended", [&] { return !run.world().newestLiveCall().has_value(); },
-        [&] { return run.world().skypeSummary(); });
+    expectCallsEnded(run);
     run.expectIndicator(false);
     run.expectDisplay(kClockShown);
-    run.expect(
-        "Skype's edit field is empty", [&] { return run.skype().editText().empty(); },
-        [&] { return "it holds \"" + run.skype().editText() + "\""; });
+    run.expectEditField("");
 }
 
 void skypeCrash(ScenarioRun& run) {
@@ -173,7 +266,7 @@ void skypeCrash(ScenarioRun& run) {
     answer(run, ringIn(run));
 
     run.step("Skype crashes during the call; the program notices at its next tick");
-    run.skype().crash();
+    run.world().crashSkype();
     run.tick();
     run.expectTray(131, kTipNoSkype);
     run.expectBars(0);
@@ -188,7 +281,7 @@ void skypeCrash(ScenarioRun& run) {
 
     run.step("Skype starts again and is attached again, its audio on the handset");
     const size_t before = run.skype().commands().size();
-    run.skype().start();
+    run.world().startSkype();
     run.expectTray(129, kTipReady);
     run.expect(
         "Skype was told the handset's audio devices again",
@@ -199,7 +292,7 @@ void skypeCrash(ScenarioRun& run) {
     run.step("the call lost in the crash is forgotten: a new caller rings the handset");
     const int next = ringIn(run);
     run.expectCommand("GET CALL " + std::to_string(next) + " PARTNER_DISPNAME");
-    run.skype().farEndHangsUp(next);  // the caller gives up: Skype's window stays on screen for what follows
+    run.world().farEndHangsUp(next);  // the caller gives up: Skype's window stays on screen for what follows
     run.expectRinger(false);
     run.expectDisplay(kClockShown);
 
@@ -218,7 +311,7 @@ void handsetUnplugged(ScenarioRun& run) {
     answer(run, call);
 
     run.step("the handset is pulled out during the call");
-    run.handset().unplug();
+    run.world().pullHandset();
     run.expectTray(130, kTipNoHandset);
     run.expect(
         "the call goes on in Skype",
@@ -228,7 +321,7 @@ void handsetUnplugged(ScenarioRun& run) {
         [&] { return run.world().skypeSummary(); });
 
     run.step("it is plugged in again");
-    run.handset().plug();
+    run.world().plugHandset();
     run.expectTray(129, kTipReady);
     run.expectBars(6);
     run.tick();
@@ -238,9 +331,7 @@ void handsetUnplugged(ScenarioRun& run) {
     run.step("its keys work again: NO hangs up");
     run.tap(Key::No);
     run.expectCommand("BTN_PRESSED NO");
-    run.expect(
-        "the call has ended", [&] { return !run.world().newestLiveCall().has_value(); },
-        [&] { return run.world().skypeSummary(); });
+    expectCallsEnded(run);
     run.expectDisplay(kClockShown);
 }
 
@@ -270,7 +361,7 @@ void noSkype(ScenarioRun& run) {
         [&] { return std::to_string(run.skype().commands().size()) + " commands"; });
 
     run.step("Skype starts: the program attaches and the keys go to Skype");
-    run.skype().start();
+    run.world().startSkype();
     run.expectTray(129, kTipReady);
     run.expectCommand("SET AUDIO_IN USB Audio Device");
     run.tap(Key::Digit7);
@@ -286,9 +377,17 @@ struct Scenario {
 
 const std::vector<Scenario>& scenarios() {
     static const std::vector<Scenario> all = {
-        {{"incoming-call", "an incoming call rings the handset, is answered, muted, unmuted and hung up"},
+        {{"incoming-call",
+          "an incoming call rings the handset, is answered, gets DTMF, is muted, unmuted and "
+          "hung up"},
          true,
          incomingCall},
+        {{"second-caller", "a second caller during a call is turned away; the first call goes on as it was"},
+         true,
+         secondCaller},
+        {{"redial-after-no", "NO ends a call, Skype goes to the tray; a number dialled and YES call it"},
+         true,
+         redialAfterNo},
         {{"dial-out", "the handset is lifted, a number dialled and called, DTMF sent, the handset put down"},
          true,
          dialOut},

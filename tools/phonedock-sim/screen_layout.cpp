@@ -84,14 +84,24 @@ std::vector<std::string> composeScreen(const ScreenState& state, int columns, in
         lines.push_back("Tray: no icon");
     }
     lines.push_back("Skype: " + state.skype);
+    if (state.skypeWindow.empty()) {
+        lines.push_back("Skype's window: none");
+    } else {
+        // The field's newest characters, as many as the line has room for (at least a few).
+        const std::string window = "Skype's window: " + state.skypeWindow + "; edit field \"";
+        const size_t used = window.size() + 1;
+        const size_t room =
+            static_cast<size_t>(columns) >= used + 4 ? static_cast<size_t>(columns) - used : 4;
+        lines.push_back(window + tail(state.skypeEditField, room) + "\"");
+    }
     const std::string typedLabel = "Typed into the foreground window: ";
     if (state.skypeAttached) {
         lines.push_back(typedLabel + "nothing (Skype is attached: keys go to Skype)");
     } else {
         lines.push_back(typedLabel + tail(state.typed, static_cast<size_t>(columns) - typedLabel.size()));
     }
-    lines.push_back("-- Skype commands (>) and notifications (<) " +
-                    std::string(static_cast<size_t>(columns) - 45, '-'));
+    const std::string logHeading = "-- Skype commands (>), notifications (<), events (*) ";
+    lines.push_back(logHeading + std::string(static_cast<size_t>(columns) - logHeading.size(), '-'));
 
     const std::vector<std::string> help = helpLines(static_cast<size_t>(columns));
     const size_t fixedBelow = help.size() + 1;

@@ -1,6 +1,7 @@
 // The interactive screen as lines of text, from a snapshot of the simulated world: the LCD, the handset's
-// ringer, light, hook and plug, the tray icon, Skype, the keystrokes typed into the foreground window, the
-// log, the help and the status line. Pure: the terminal code only writes the lines out.
+// ringer, light, hook and plug, the tray icon, Skype and its calls, Skype's window and edit field, the
+// keystrokes typed into the foreground window, the log, the help and the status line. Pure: the terminal code
+// only writes the lines out.
 #pragma once
 
 #include "handset/display.h"
@@ -21,6 +22,8 @@ struct ScreenState {
     int trayIconId = -1;  // the icon's resource id
     std::string trayTip;
     std::string skype;             // one line about Skype and its calls
+    std::string skypeWindow;       // how Skype's main window is shown; empty: Skype is not running
+    std::string skypeEditField;    // what Skype's edit field holds
     bool skypeAttached = false;    // the program is attached (keys go to Skype, not to the foreground window)
     std::string typed;             // what the keystrokes typed so far, oldest first
     std::vector<std::string> log;  // oldest first; the newest lines are shown

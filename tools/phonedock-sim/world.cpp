@@ -41,8 +41,8 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 }  // namespace
 
 World::World(const WorldConfig& config) : config_(prepareSystem(config)), skype_(skypeConfig(config_)) {
-    if (config_.plugHandset) handset_.plug();
-    if (config_.startSkype) skype_.start();
+    if (config_.plugHandset) plugHandset();
+    if (config_.startSkype) startSkype();
 }
 
 World::~World() {
@@ -90,15 +90,61 @@ bool World::settle(std::chrono::milliseconds timeout) const {
     return window != nullptr && winsim::waitUntilIdle(window, static_cast<DWORD>(timeout.count()));
 }
 
+void World::event(uint64_t mark, const std::string& text) {
+    log_.addEvent(mark, "* " + text);
+}
+
+// Each action takes its mark before it acts, so what it causes at Skype comes after it in the log.
+bool World::startSkype() {
+    const uint64_t mark = skype_.nextSequence();
+    const bool started = skype_.start();
+    event(mark, started ? "Skype started" : "Skype did not start");
+    return started;
+}
+
+void World::quitSkype() {
+    event(skype_.nextSequence(), "Skype quit");
+    skype_.quit();
+}
+
+void World::crashSkype() {
+    event(skype_.nextSequence(), "Skype crashed");
+    skype_.crash();
+}
+
+int World::incomingCall(const std::string& name) {
+    const uint64_t mark = skype_.nextSequence();
+    const int call = skype_.incomingCall(name);
+    if (call > 0) event(mark, "incoming call " + std::to_string(call) + " from " + name);
+    return call;
+}
+
+bool World::farEndHangsUp(int callId) {
+    const uint64_t mark = skype_.nextSequence();
+    const bool ended = skype_.farEndHangsUp(callId);
+    if (ended) event(mark, "the far end of call " + std::to_string(callId) + " hung up");
+    return ended;
+}
+
+void World::plugHandset() {
+    event(skype_.nextSequence(), "the handset is plugged in");
+    handset_.plug();
+}
+
+void World::pullHandset() {
+    event(skype_.nextSequence(), "the handset is pulled out");
+    handset_.unplug();
+}
+
 void World::toggleHook() {
     handset_.setOffHook(!handset_.offHook());
 }
 
 void World::togglePlug() {
     if (handset_.plugged()) {
-        handset_.unplug();
+        pullHandset();
     } else {
-        handset_.plug();
+        plugHandset();
     }
 }
 
@@ -134,8 +180,24 @@ std::string World::skypeSummary() const {
         summary += "; call " + std::to_string(call.id) + (call.incoming ? " from " : " to ") +
                    (call.partnerName.empty() ? call.partnerHandle : call.partnerName) + " " +
                    sim::callStatusName(call.status);
+        if (!call.dtmf.empty()) summary += " DTMF " + call.dtmf;
     }
     if (skype_.muted()) summary += "; MUTED";
+    return summary;
+}
+
+std::string World::skypeWindowSummary() const {
+    if (!skype_.running()) return "";
+    const sim::MainWindowView view = skype_.mainWindowView();
+    std::string summary;
+    switch (view.show) {
+        case sim::MainWindowShow::Normal: summary = view.inFront ? "shown, in front" : "shown"; break;
+        case sim::MainWindowShow::Minimized: summary = "minimised"; break;
+        case sim::MainWindowShow::Hidden: summary = "in the tray"; break;
+    }
+    if (const std::string contact = skype_.selectedContact(); !contact.empty()) {
+        summary += "; contact " + contact + " selected";
+    }
     return summary;
 }
 
@@ -150,23 +212,19 @@ void World::snapshot(ScreenState& state) const {
     state.trayIconId = icon ? icon->iconId : -1;
     state.trayTip = icon ? icon->tip : "";
     state.skype = skypeSummary();
+    state.skypeWindow = skypeWindowSummary();
+    state.skypeEditField = skype_.running() ? skype_.editText() : "";
     state.skypeAttached = skypeAttached();
     state.typed = typed_;
 }
 
+bool World::skypeRecordsComplete() const {
+    const uint64_t from = log_.next();
+    return from + skype_.records(from).size() >= skype_.nextSequence();
+}
+
 std::vector<std::string> World::newLogLines() {
-    std::vector<std::string> lines;
-    const auto commands = skype_.commands();
-    for (; commandsSeen_ < commands.size(); ++commandsSeen_) {
-        const auto& command = commands[commandsSeen_];
-        lines.push_back("> " + command.text +
-                        (command.fromAttachedClient ? "" : "   (not attached: ignored)"));
-    }
-    const auto notifications = skype_.notifications();
-    for (; notificationsSeen_ < notifications.size(); ++notificationsSeen_) {
-        const auto& notification = notifications[notificationsSeen_];
-        lines.push_back("< " + notification.text + (notification.delivered ? "" : "   (not delivered)"));
-    }
+    // Keystrokes are seen only now: they take their place before what Skype records from here on.
     const auto inputs = winsim::keyboardInput();
     std::string typedNow;
     for (; keystrokesSeen_ < inputs.size(); ++keystrokesSeen_) {
@@ -177,9 +235,22 @@ std::vector<std::string> World::newLogLines() {
     }
     if (!typedNow.empty()) {
         typed_ += typedNow;
-        lines.push_back("keystrokes for the foreground window: " + typedNow);
+        log_.addEvent(skype_.nextSequence(), "keystrokes for the foreground window: " + typedNow);
     }
-    return lines;
+    std::vector<EventLog::Numbered> records;
+    for (const auto& record : skype_.records(log_.next())) {
+        if (record.isCommand) {
+            const auto& command = record.command;
+            records.push_back(
+                {record.sequence(),
+                 "> " + command.text + (command.fromAttachedClient ? "" : "   (not attached: ignored)")});
+        } else {
+            const auto& notification = record.notification;
+            records.push_back({record.sequence(), "< " + notification.text +
+                                                      (notification.delivered ? "" : "   (not delivered)")});
+        }
+    }
+    return log_.take(records);
 }
 
 }  // namespace phonedocksim

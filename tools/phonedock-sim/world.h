@@ -1,9 +1,12 @@
 // The simulated world the simulator shows: phonedock's own WinMain running on a thread of its own as the
 // program's main thread, with the real VOCETTA.DLL it loads, the handset stand-in on winsim's HID bus and
 // the Skype stand-in as another program. Everything here is called from one thread (the simulator's); the
-// stand-ins and winsim's control calls it uses are thread-safe against the program's threads.
+// stand-ins and winsim's control calls it uses are thread-safe against the program's threads. What the
+// simulator itself does to the world (Skype's life, calls coming in and ending at the far end, the
+// handset's plug) goes through here, so the log shows it in its place among Skype's traffic.
 #pragma once
 
+#include "event_log.h"
 #include "handset/handset.h"
 #include "keystroke_text.h"
 #include "screen_layout.h"
@@ -13,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <thread>
@@ -51,7 +55,14 @@ class World {
     sim::Handset& handset() { return handset_; }
     sim::SimulatedSkype& skype() { return skype_; }
 
-    // ---- what the user does ----
+    // ---- what the user does, each an event in the log ----
+    bool startSkype();
+    void quitSkype();
+    void crashSkype();
+    int incomingCall(const std::string& name);  // the call's id; 0: Skype is not running
+    bool farEndHangsUp(int callId);
+    void plugHandset();
+    void pullHandset();
     void toggleHook();
     void togglePlug();
     // The newest call that has not ended, or nothing.
@@ -65,11 +76,17 @@ class World {
     std::optional<Tray> tray() const;
     bool skypeAttached() const;  // Skype runs and has the program's main window as its attached client
     std::string skypeSummary() const;
+    // Skype's main window as the user sees it ("shown, in front", "minimised", "in the tray", with the
+    // selected contact); empty while Skype is not running.
+    std::string skypeWindowSummary() const;
     // Fills in everything but the log and the status line.
     void snapshot(ScreenState& state) const;
-    // The log lines for the commands, notifications and keystrokes that came since the last call.
+    // The log lines for the commands, notifications, the simulator's events and keystrokes that came
+    // since the last call, in the order they happened.
     std::vector<std::string> newLogLines();
     const std::string& typedText() const { return typed_; }
+    // No text of Skype's is still on its way: every record numbered so far is complete.
+    bool skypeRecordsComplete() const;
 
   private:
     const WorldConfig config_;  // first: building it resets the simulated system before the stand-ins exist
@@ -78,8 +95,9 @@ class World {
     std::thread program_;
     std::atomic<bool> programFinished_{false};
     std::atomic<int> exitCode_{-1};
-    size_t commandsSeen_ = 0;
-    size_t notificationsSeen_ = 0;
+    void event(uint64_t mark, const std::string& text);
+
+    EventLog log_;
     size_t keystrokesSeen_ = 0;
     KeystrokeReader keystrokes_;
     std::string typed_;

@@ -48,9 +48,9 @@ class ScriptedSkype {
         return commands_;
     }
 
-    bool WaitForCommands(size_t count) {
+    bool WaitForCommands(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(3)) {
         std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(3), [&] { return commands_.size() >= count; });
+        return changed_.wait_for(lock, timeout, [&] { return commands_.size() >= count; });
     }
 
   private:

@@ -232,7 +232,7 @@ TEST_F(PhonedockTest, ABurstOfNotificationsIsHandledWholeAndInOrder) {
     }
     skype.NotifyWhileHandling("GET CALL 1 PARTNER_DISPNAME", burst);
     skype.Notify("CALL 1 STATUS RINGING");
-    ASSERT_TRUE(skype.WaitForCommands(expected.size()));
+    ASSERT_TRUE(skype.WaitForCommands(expected.size(), 60s));  // about 2 s under the sanitizers
     Settle();
     EXPECT_EQ(skype.Commands(), expected);
     EXPECT_EQ(phonedock::DroppedSkypeEventCount(), 0u);

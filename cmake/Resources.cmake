@@ -8,6 +8,7 @@
 
 set(PHONEDOCK_RESOURCE_SCRIPT ${PROJECT_SOURCE_DIR}/app/shell/phonedock.rc)
 set(PHONEDOCK_RESOURCE_IDS ${PROJECT_SOURCE_DIR}/app/shell/resource_ids.h)
+set(PHONEDOCK_MANIFEST ${PROJECT_SOURCE_DIR}/app/shell/phonedock.manifest)
 set(PHONEDOCK_ASSET_DIR ${CMAKE_BINARY_DIR}/assets)
 set(phonedock_assets_stamp ${PHONEDOCK_ASSET_DIR}/assets.stamp)
 
@@ -45,7 +46,7 @@ if(WIN32)
     # The compiler warnings of the C++ build mean nothing to the resource compiler.
     set_property(TARGET phonedock_resources PROPERTY COMPILE_OPTIONS "")
     set_source_files_properties(${PHONEDOCK_RESOURCE_SCRIPT} PROPERTIES
-        OBJECT_DEPENDS "${phonedock_assets_stamp};${PHONEDOCK_RESOURCE_IDS}")
+        OBJECT_DEPENDS "${phonedock_assets_stamp};${PHONEDOCK_RESOURCE_IDS};${PHONEDOCK_MANIFEST}")
     add_dependencies(phonedock_resources phonedock_assets)
 else()
     find_program(PHONEDOCK_WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres windres
@@ -78,7 +79,7 @@ else()
 
     winsim_embedded_resources(phonedock_resources ${PHONEDOCK_RESOURCE_SCRIPT}
         INCLUDE_DIRS ${PHONEDOCK_ASSET_DIR}
-        DEPENDS ${PHONEDOCK_RESOURCE_IDS} ${phonedock_assets_stamp})
+        DEPENDS ${PHONEDOCK_RESOURCE_IDS} ${PHONEDOCK_MANIFEST} ${phonedock_assets_stamp})
 endif()
 
 function(phonedock_add_resources target)

@@ -1,8 +1,11 @@
 # Sourced by the scripts that run the Windows build under Wine: a private X display and a fresh Wine prefix
 # for one run, and their removal afterwards.
 #
+#   wine_env_use_loader_for PROGRAM
+#                     picks the loader for a Windows program: the 32-bit one (/usr/lib/wine/wine) for an
+#                     x86 program, else the 64-bit one (the default); call it before wine_env_start
 #   wine_env_start    starts Xvfb on a free display, creates a prefix under /tmp, exports DISPLAY,
-#                     WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES and WINE (the 64-bit loader)
+#                     WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES and WINE (the loader)
 #   wine_env_stop     stops the prefix's server and that Xvfb (only the processes this run started) and
 #                     removes the prefix; safe to call more than once, and from a trap
 #   wine_run SECONDS PROGRAM ARGS...
@@ -14,8 +17,24 @@ WINESERVER=/usr/lib/wine/wineserver
 wine_env_xvfb_pid=""
 wine_env_prefix=""
 
+# The machine a Windows program is built for, from its PE header: 14c (x86) or 8664 (x64).
+wine_env_pe_machine() {
+    local offset
+    offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ') || return 1
+    [ -n "$offset" ] || return 1
+    od -An -tx2 -j$((offset + 4)) -N2 "$1" | tr -d ' '
+}
+
+wine_env_use_loader_for() {
+    if [ "$(wine_env_pe_machine "$1")" = 14c ]; then
+        WINE=/usr/lib/wine/wine
+    else
+        WINE=/usr/lib/wine/wine64
+    fi
+}
+
 wine_env_start() {
-    [ -x "$WINE" ] || { echo "wine64 is not installed ($WINE)" >&2; return 1; }
+    [ -x "$WINE" ] || { echo "the Wine loader $WINE is not installed" >&2; return 1; }
     command -v Xvfb >/dev/null || { echo "Xvfb is not installed" >&2; return 1; }
 
     # A display nobody uses: no lock file and no socket for it. Another run may take the same one at the

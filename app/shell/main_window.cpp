@@ -4,6 +4,7 @@
 #include "shell/resource_ids.h"
 #include "shell/settings.h"
 #include "shell/shared_state.h"
+#include "shell/shell_messages.h"
 #include "shell/tray_icon.h"
 #include "skype/skype_inbox.h"
 #include "skype/skype_link.h"
@@ -58,6 +59,7 @@ void RegisterMainWindowClass(HINSTANCE hInstance) {
 
 int CreateMainWindow(HINSTANCE hInstance, int) {
     RegisterSkypeMessages();
+    RegisterShellMessages();
     instance = hInstance;
     const HWND window = CreateWindowExA(0, kMainWindowClass, windowTitle, WS_OVERLAPPEDWINDOW & ~WS_VISIBLE,
                                         100, 100, 100, 60, nullptr, nullptr, hInstance, nullptr);
@@ -88,12 +90,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             OnSkypeAttachStatus(window, reinterpret_cast<HWND>(wParam), lParam);
             return 0;
         case WM_TRAY_NOTIFY: trayIcon.OnNotify(window, wParam, lParam); return 0;
+        case WM_ENDSESSION: return OnEndSession(window, wParam);
         default: break;
     }
     if (message == msgSkypeAttach && msgSkypeAttach != 0) {
         QueueSkypeAttachStatus(window, reinterpret_cast<HWND>(wParam), lParam);
         return 1;
     }
+    if (message == msgTaskbarCreated && msgTaskbarCreated != 0) return OnTaskbarCreated();
     return DefWindowProcA(window, message, wParam, lParam);
 }
 

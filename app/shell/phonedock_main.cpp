@@ -5,6 +5,7 @@
 #include "shell/handset_api.h"
 #include "shell/main_window.h"
 #include "shell/resource_ids.h"
+#include "shell/shell_messages.h"
 #include "shell/shared_state.h"
 #include "skype/skype_inbox.h"
 
@@ -25,6 +26,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int showCommand) {
     RegisterMainWindowClass(hInstance);
     if (!CreateMainWindow(hInstance, showCommand)) return 0;
 
+    handsetStopped = false;
     handsetAbsent = HandsetOpen(mainWindow);
     HandsetBind(OnHandsetKey, OnHandsetPlug);
     HandsetDisplay({LCD_CLOCK, 1, 6, "", 1});
@@ -39,8 +41,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int showCommand) {
         }
     }
 
-    ClearHandsetDisplay();
-    HandsetClose();
+    StopHandset();  // unless the session's end did it already
     UnloadHandsetLibrary();
     DiscardQueuedSkypeEvents();
     return static_cast<int>(msg.wParam);

@@ -49,7 +49,7 @@ HICON TrayIcon::LookupIcon(int iconId) {
     return icon;
 }
 
-void TrayIcon::Send(DWORD action, UINT flags, HICON icon, const char* tip) {
+bool TrayIcon::Send(DWORD action, UINT flags, HICON icon, const char* tip) {
     NOTIFYICONDATAA data;
     std::memset(&data, 0, sizeof(data));
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
@@ -59,20 +59,52 @@ void TrayIcon::Send(DWORD action, UINT flags, HICON icon, const char* tip) {
     data.uCallbackMessage = WM_TRAY_NOTIFY;
     data.hIcon = icon;
     if (tip != nullptr) std::strncpy(data.szTip, tip, sizeof(data.szTip) - 1);
-    Shell_NotifyIconA(action, &data);
+    return Shell_NotifyIconA(action, &data) != FALSE;
 }
 
 void TrayIcon::Add(int iconId, const char* tip) {
+    {
+        std::lock_guard<std::mutex> lock(shownMutex_);
+        shownIconId_ = iconId;
+        shownTip_ = tip != nullptr ? tip : "";
+        removed_ = false;
+    }
     Send(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, LookupIcon(iconId), tip);
 }
 
 void TrayIcon::Modify(int iconId, const char* tip) {
     const HICON icon = LookupIcon(iconId);
-    if (icon != nullptr) Send(NIM_MODIFY, NIF_ICON | NIF_TIP, icon, tip);
+    if (icon == nullptr) return;
+    {
+        std::lock_guard<std::mutex> lock(shownMutex_);
+        shownIconId_ = iconId;
+        shownTip_ = tip != nullptr ? tip : "";
+    }
+    Send(NIM_MODIFY, NIF_ICON | NIF_TIP, icon, tip);
 }
 
 void TrayIcon::Remove() {
-    if (owner_ != nullptr) Send(NIM_DELETE, 0, nullptr, nullptr);
+    {
+        std::lock_guard<std::mutex> lock(shownMutex_);
+        if (owner_ == nullptr || removed_) return;
+        removed_ = true;
+    }
+    Send(NIM_DELETE, 0, nullptr, nullptr);
+}
+
+void TrayIcon::Restore() {
+    int iconId = 0;
+    std::string tip;
+    {
+        std::lock_guard<std::mutex> lock(shownMutex_);
+        if (owner_ == nullptr || removed_ || shownIconId_ == 0) return;
+        iconId = shownIconId_;
+        tip = shownTip_;
+    }
+    const HICON icon = LookupIcon(iconId);
+    if (!Send(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, icon, tip.c_str()) && icon != nullptr) {
+        Send(NIM_MODIFY, NIF_ICON | NIF_TIP, icon, tip.c_str());
+    }
 }
 
 void TrayIcon::OnNotify(HWND, WPARAM, LPARAM lParam) {

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <mutex>
+#include <string>
+
 namespace phonedock {
 
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 5;  // the icon's mouse messages
@@ -23,13 +26,18 @@ class TrayIcon {
     HICON LookupIcon(int iconId);
     void Add(int iconId, const char* tip);
     void Modify(int iconId, const char* tip);
+    // Takes the icon away; once gone, a second call asks the shell nothing.
     void Remove();
+    // The shell has restarted ("TaskbarCreated") and forgotten every icon: the icon is added again with the
+    // picture and tooltip it showed last. A shell that still has it refuses the add; then the icon is only
+    // brought up to date, so there is never a second one.
+    void Restore();
     // The icon's callback message: a double click asks for About, a right click opens the popup menu.
     virtual void OnNotify(HWND window, WPARAM wParam, LPARAM lParam);
 
   private:
     static constexpr int kCacheSize = 10;
-    void Send(DWORD action, UINT flags, HICON icon, const char* tip);
+    bool Send(DWORD action, UINT flags, HICON icon, const char* tip);
 
     HINSTANCE instance_ = nullptr;
     HWND owner_ = nullptr;
@@ -38,6 +46,12 @@ class TrayIcon {
     HICON iconHandles_[kCacheSize] = {};
     int iconIds_[kCacheSize] = {};
     int count_ = 0;
+
+    // What the icon shows now, for Restore; the reader thread's plug callback may change it.
+    std::mutex shownMutex_;
+    int shownIconId_ = 0;
+    std::string shownTip_;
+    bool removed_ = false;
 };
 
 extern TrayIcon trayIcon;

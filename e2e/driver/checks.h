@@ -13,5 +13,6 @@ void runCallChecks(Environment& env);             // checks_calls.cpp
 void runBadNotificationChecks(Environment& env);  // checks_bad_input.cpp
 void runNoLibraryChecks(Environment& env);        // checks_bad_input.cpp
 void runAboutChecks(Environment& env);            // checks_about.cpp
+void runDesktopChecks(Environment& env);          // checks_desktop.cpp
 
 }  // namespace e2e

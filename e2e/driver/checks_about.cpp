@@ -95,6 +95,68 @@ std::string missingControl(const std::vector<Control>& controls) {
     return {};
 }
 
+// Where the resource script puts the controls, in dialog units: left, top, width, height. An icon control
+// sizes itself to its picture, so only its position counts.
+struct Placement {
+    int id;
+    const char* text;
+    RECT units;
+    bool sized;
+};
+const Placement kPlacements[] = {
+    {kIconControlId, "", {14, 9, 20, 20}, false},
+    {kStaticId, "Tarvix@phone USB Phone Driver", {49, 10, 135, 8}, true},
+    {kStaticId, "                Version 0.9.1.9", {49, 29, 156, 8}, true},
+    {IDOK, "OK", {195, 6, 30, 11}, true},
+};
+
+// Empty when the dialog and its controls lie where its template says, in the dialog's own units (whatever
+// the display's DPI and the dialog's font); else the first that does not. The dialog's units cannot be asked
+// of another process's dialog, so they are found from its client area, which is 230 by 57 of them: a
+// horizontal unit is a quarter, a vertical one an eighth of the base units, rounded as MapDialogRect does.
+std::string misplacedControl(HWND dialog, const std::vector<Control>& controls) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    int baseX = 0;
+    int baseY = 0;
+    for (int b = 1; b < 64; ++b) {
+        if (baseX == 0 && MulDiv(230, b, 4) == client.right) baseX = b;
+        if (baseY == 0 && MulDiv(57, b, 8) == client.bottom) baseY = b;
+    }
+    if (baseX == 0 || baseY == 0) {
+        return "the dialog's client area, " + std::to_string(client.right) + "x" +
+               std::to_string(client.bottom) + ", is not 230 by 57 dialog units";
+    }
+    const auto map = [&](const RECT& units) {
+        // Position and size are mapped each on its own, as dialog creation does.
+        const LONG left = MulDiv(units.left, baseX, 4);
+        const LONG top = MulDiv(units.top, baseY, 8);
+        return RECT{left, top, left + MulDiv(units.right, baseX, 4), top + MulDiv(units.bottom, baseY, 8)};
+    };
+    for (const Placement& p : kPlacements) {
+        const Control* c = nullptr;
+        for (const Control& candidate : controls) {
+            if ((candidate.id & 0xFFFF) == p.id && (p.id == kIconControlId || candidate.text == p.text))
+                c = &candidate;
+        }
+        if (c == nullptr) return std::string("no control \"") + p.text + "\"";
+        const RECT expected = map(p.units);
+        RECT actual{};
+        GetWindowRect(c->window, &actual);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+        const bool placed = actual.left == expected.left && actual.top == expected.top;
+        const bool sized = !p.sized || (actual.right == expected.right && actual.bottom == expected.bottom);
+        if (!placed || !sized) {
+            return "control " + std::to_string(p.id) + " \"" + p.text + "\" at " +
+                   std::to_string(actual.left) + "," + std::to_string(actual.top) + "-" +
+                   std::to_string(actual.right) + "," + std::to_string(actual.bottom) + ", expected " +
+                   std::to_string(expected.left) + "," + std::to_string(expected.top) + "-" +
+                   std::to_string(expected.right) + "," + std::to_string(expected.bottom);
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 void runAboutChecks(Environment& env) {
@@ -116,6 +178,8 @@ void runAboutChecks(Environment& env) {
     const std::string missing = missingControl(controls);
     s.check(missing.empty(), "the dialog carries the emblem, the two lines and OK from the resources",
             "missing " + missing);
+    const std::string misplaced = misplacedControl(dialog, controls);
+    s.check(misplaced.empty(), "the dialog and its controls lie where the resources put them", misplaced);
 
     PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     s.check(waitFor([&] { return !IsWindow(dialog); }, kAnswerTimeout), "clicking OK closes the dialog",

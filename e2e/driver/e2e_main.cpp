@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
             runSkypeLossChecks(env);
             runBadNotificationChecks(env);
             runAboutChecks(env);
+            runDesktopChecks(env);
             runNoLibraryChecks(env);
             report.check(tray.undecodedCount() == 0, "every icon message is in the shell's layout",
                          std::to_string(tray.undecodedCount()) + " were not");

@@ -16,8 +16,8 @@ LRESULT CALLBACK trayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     } else if (message == WM_COPYDATA) {
         auto* tray = reinterpret_cast<TrayStandIn*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (tray != nullptr && data != nullptr) tray->received(data->dwData, data->lpData, data->cbData);
-        return TRUE;
+        if (tray == nullptr || data == nullptr) return FALSE;
+        return tray->received(data->dwData, data->lpData, data->cbData) ? TRUE : FALSE;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -49,14 +49,41 @@ HWND TrayStandIn::window() const {
     return thread_->window();
 }
 
-void TrayStandIn::received(ULONG_PTR message, const void* data, DWORD size) {
+bool TrayStandIn::received(ULONG_PTR message, const void* data, DWORD size) {
     std::optional<TrayMessage> decoded = decodeTrayMessage(message, data, size);
     std::lock_guard<std::mutex> lock(mutex_);
-    if (decoded) {
-        messages_.push_back(std::move(*decoded));
-    } else {
+    if (!decoded) {
         ++undecoded_;
+        return false;
     }
+    const std::pair<uint32_t, uint32_t> icon{decoded->owner, decoded->id};
+    const bool held = icons_.count(icon) != 0;
+    bool granted = true;
+    switch (decoded->message) {
+        case NIM_ADD: granted = !held && icons_.insert(icon).second; break;
+        case NIM_MODIFY: granted = held; break;
+        case NIM_DELETE: granted = icons_.erase(icon) != 0; break;
+        default: break;
+    }
+    messages_.push_back(std::move(*decoded));
+    return granted;
+}
+
+size_t TrayStandIn::iconsOf(HWND owner) const {
+    const uint32_t id = trayOwnerId(owner);
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t count = 0;
+    for (const auto& icon : icons_) count += icon.first == id ? 1 : 0;
+    return count;
+}
+
+bool TrayStandIn::restart() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        icons_.clear();
+    }
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    return taskbarCreated != 0 && PostMessageA(HWND_BROADCAST, taskbarCreated, 0, 0) != 0;
 }
 
 std::vector<TrayMessage> TrayStandIn::messagesOf(HWND owner) const {

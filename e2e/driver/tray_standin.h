@@ -1,6 +1,8 @@
 // The notification area, played by the driver: a top-level window of class "Shell_TrayWnd" to which Wine's
-// Shell_NotifyIcon delivers every icon message. It records what each program asked for and answers TRUE,
-// so a program's exit does not wait for a tray that is not there.
+// Shell_NotifyIcon delivers every icon message. It records what each program asked for and keeps the icons
+// it holds, answering as the shell does: an add of an icon it has, or a change or removal of one it has
+// not, is refused; everything else is granted at once, so a program's exit does not wait for a tray that is
+// not there.
 #pragma once
 
 #include "tray_data.h"
@@ -13,7 +15,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -38,14 +42,20 @@ class TrayStandIn {
     bool click(HWND owner, UINT mouseMessage) const;
     // Data that did not decode: shorter than the shell's layout.
     size_t undecodedCount() const;
+    // How many icons the owner has in the notification area now.
+    size_t iconsOf(HWND owner) const;
+    // A restart of the shell: every icon is forgotten, then "TaskbarCreated" is posted to every top-level
+    // window. False when the message could not be sent.
+    bool restart();
 
-    // For the window procedure.
-    void received(ULONG_PTR message, const void* data, DWORD size);
+    // For the window procedure: records the message; answers whether the shell grants it.
+    bool received(ULONG_PTR message, const void* data, DWORD size);
 
   private:
     mutable std::mutex mutex_;
     std::vector<TrayMessage> messages_;
     size_t undecoded_ = 0;
+    std::set<std::pair<uint32_t, uint32_t>> icons_;  // owner and id of each icon held
     std::unique_ptr<WindowThread> thread_;
 };
 

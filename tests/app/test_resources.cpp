@@ -318,3 +318,21 @@ TEST_F(ProgramResourcesTest, TheVersionBlockCarriesBothVersionsAndTheTranslation
     EXPECT_NE(std::search(version.begin(), version.end(), std::begin(translation), std::end(translation)),
               version.end());
 }
+
+TEST_F(ProgramResourcesTest, TheManifestAsksForWhatAModernDesktopGives) {
+    const std::vector<uint8_t> bytes = resource(1, MAKEINTRESOURCEA(24));  // the process manifest
+    const std::string manifest(bytes.begin(), bytes.end());
+    ASSERT_EQ(manifest.rfind("<?xml", 0), 0u) << "no manifest";
+    EXPECT_NE(manifest.find("</assembly>"), std::string::npos);
+    for (const char* wanted : {
+             "level=\"asInvoker\"", ">PerMonitorV2, PerMonitor</dpiAwareness>", ">true/pm</dpiAware>",
+             "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+             "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  // Vista
+             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // 7
+             "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+         }) {
+        EXPECT_NE(manifest.find(wanted), std::string::npos) << wanted;
+    }
+}

@@ -5,6 +5,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace winsim_test;
@@ -115,6 +116,31 @@ TEST_F(ShellTest, ARefusedAddLeavesNoIconAndClicksReachTheOwner) {
     EXPECT_EQ(msg.message, kTrayMessage);
     EXPECT_EQ(msg.wParam, kIconId);
     EXPECT_EQ(msg.lParam, WM_LBUTTONDBLCLK);
+}
+
+TEST_F(ShellTest, ARestartedShellForgetsItsIconsAndTellsEveryTopLevelWindow) {
+    ASSERT_TRUE(notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, kIconA, "Tarvix"));
+    const HWND other = makeWindow("Recording");
+    winsim::restartShell();
+    EXPECT_TRUE(winsim::notificationArea().empty());
+    EXPECT_FALSE(notify(NIM_MODIFY, NIF_TIP, nullptr, "x"));  // the new shell knows no icon
+
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    ASSERT_GE(taskbarCreated, 0xC000u);
+    std::vector<HWND> told;
+    MSG msg{};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == taskbarCreated) told.push_back(msg.hwnd);
+    }
+    std::vector<HWND> windows{owner_, other};
+    std::sort(told.begin(), told.end());
+    std::sort(windows.begin(), windows.end());
+    EXPECT_EQ(told, windows);
+    EXPECT_TRUE(notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, kIconB, "again"));
+    EXPECT_EQ(winsim::notificationArea().size(), 1u);
+
+    // The default answer to the session's end being asked about is yes.
+    EXPECT_EQ(SendMessageA(owner_, WM_QUERYENDSESSION, 0, 0), TRUE);
 }
 
 TEST_F(ShellTest, WinExecCursorForegroundAndCursorsAreRecordedOrAnswered) {

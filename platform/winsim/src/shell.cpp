@@ -141,6 +141,14 @@ std::vector<NotifyIconCall> notifyIconCalls() {
     return state().iconCalls;
 }
 
+void restartShell() {
+    {
+        Lock lock(bigLock());
+        state().icons.clear();
+    }
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+}
+
 void refuseNotifyIconAdd(bool refuse) {
     Lock lock(bigLock());
     state().refuseIconAdd = refuse;

@@ -279,6 +279,7 @@ LRESULT defaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         case WM_CLOSE: DestroyWindow(hwnd); return 0;
+        case WM_QUERYENDSESSION: return TRUE;  // the session may end
         case WM_SETTEXT: {
             Lock lock(bigLock());
             auto w = findWindow(hwnd);

@@ -177,6 +177,9 @@ struct NotifyIconCall {
     bool succeeded = false;
 };
 std::vector<NotifyIconCall> notifyIconCalls();
+// The shell restarts, as when Explorer is restarted: every icon is forgotten, then the registered message
+// "TaskbarCreated" is posted to every top-level window.
+void restartShell();
 // While refused (until reset), NIM_ADD fails with ERROR_TIMEOUT, as when the shell does not answer.
 void refuseNotifyIconAdd(bool refuse);
 // The user does something with the mouse on an icon: the shell posts the icon's callback message to its

@@ -17,7 +17,7 @@ namespace {
 
 constexpr DWORD kEepromAnswerDelayMs = 300;
 constexpr int kHookOn = 1;
-constexpr int kHookOff = 0;
+static_assert(kKeyOnHook == KEY_ON_HOOK && kKeyOffHook == KEY_OFF_HOOK);
 
 std::atomic<KeyEventCallback> keyCallback{nullptr};
 std::atomic<int> previousHookState{kHookOn};
@@ -152,16 +152,11 @@ bool SendReport(size_t needed, Build build) {
 // The code of this poll: a pending hook change first, else the key of one input report.
 int NextCode(HANDLE stopEvent) {
     HandsetDevice& device = Device();
-    const int hook = device.hookStatus;
-    if (hook != -1) {
-        if (hook == kHookOn && previousHookState == kHookOff) {
-            previousHookState = kHookOn;
-            return KEY_ON_HOOK;
-        }
-        if (hook != kHookOn && previousHookState != kHookOff) {
-            previousHookState = kHookOff;
-            return KEY_OFF_HOOK;
-        }
+    int previousHook = previousHookState;
+    const int hookCode = TakeHookChange(device.hookStatus, previousHook);
+    if (hookCode != KEY_NONE) {
+        previousHookState = previousHook;
+        return hookCode;
     }
     std::array<uint8_t, kInputReportSize> report{};
     {
@@ -178,9 +173,11 @@ int NextCode(HANDLE stopEvent) {
             }
         }
     }
-    if (report[1] != REPORT_CONTROL) return KEY_NONE;
-    device.hookStatus = report[3] == 0 ? kHookOn : kHookOff;
-    return KeyCodeForScanCode(report[2]);
+    int code = KEY_NONE;
+    int hookStatus = 0;
+    if (!DecodeKeyReport(report, code, hookStatus)) return KEY_NONE;
+    device.hookStatus = hookStatus;
+    return code;
 }
 
 }  // namespace
@@ -199,12 +196,11 @@ void PollOnce(HANDLE stopEvent) {
     const KeyEventCallback callback = keyCallback;
     if (callback == nullptr) return;
     const int code = NextCode(stopEvent);
-    // A held key repeats its report: only a change reaches the caller. A poll without a key (no report,
-    // or scan code 0) re-arms the filter.
-    if (code != KEY_NONE && code == lastReportedCode) return;
-    lastReportedCode = code;
+    int lastReported = lastReportedCode;
+    const bool delivered = PassesRepeatFilter(code, lastReported);
+    lastReportedCode = lastReported;
     // A reader told to stop (the handset was pulled out, or the library is closing) delivers nothing more.
-    if (code != KEY_NONE && WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0) callback(code);
+    if (delivered && WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0) callback(code);
 }
 
 bool SendRinger(bool on) {

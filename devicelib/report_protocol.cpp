@@ -64,6 +64,33 @@ int KeyCodeForScanCode(uint8_t scanCode) {
     return scanCode < std::size(kKeyCodeByScanCode) ? kKeyCodeByScanCode[scanCode] : KEY_NONE;
 }
 
+int TakeHookChange(int hookStatus, int& previousHook) {
+    constexpr int kHookUnknown = -1, kHookOn = 1, kHookOff = 0;
+    if (hookStatus == kHookUnknown) return KEY_NONE;
+    if (hookStatus == kHookOn && previousHook == kHookOff) {
+        previousHook = kHookOn;
+        return kKeyOnHook;
+    }
+    if (hookStatus != kHookOn && previousHook != kHookOff) {
+        previousHook = kHookOff;
+        return kKeyOffHook;
+    }
+    return KEY_NONE;
+}
+
+bool DecodeKeyReport(const std::array<uint8_t, kInputReportSize>& report, int& keyCode, int& hookStatus) {
+    if (report[1] != REPORT_CONTROL) return false;
+    keyCode = KeyCodeForScanCode(report[2]);
+    hookStatus = report[3] == 0 ? 1 : 0;
+    return true;
+}
+
+bool PassesRepeatFilter(int code, int& lastReported) {
+    if (code != KEY_NONE && code == lastReported) return false;
+    lastReported = code;
+    return code != KEY_NONE;
+}
+
 uint8_t GlyphFor(char character) {
     for (const Glyph& glyph : kGlyphs) {
         if (glyph.character == character) return glyph.segments;

@@ -32,6 +32,25 @@ constexpr int KEY_NONE = 255;  // no key; never delivered
 // The key code of a scan code (byte 2 of a class-1 input report), or KEY_NONE.
 int KeyCodeForScanCode(uint8_t scanCode);
 
+// The reader loop's decisions, apart from reading reports. The hook codes are the key codes KEY_ON_HOOK and
+// KEY_OFF_HOOK; a hook status is -1 (not known yet), 1 (on hook) or 0 (off hook).
+constexpr int kKeyOnHook = 70;
+constexpr int kKeyOffHook = 80;
+
+// The hook code a poll takes before it reads a report: kKeyOnHook when the hook status is 1 and the
+// previous hook state 0, kKeyOffHook when it is neither 1 nor -1 and the previous state is not 0, else
+// KEY_NONE. `previousHook` becomes the state of the code taken.
+int TakeHookChange(int hookStatus, int& previousHook);
+
+// A key and hook report (class 1): its key code, or KEY_NONE, and the hook status it reports (1 on hook when
+// byte 3 is 0, else 0). Answers false, changing nothing, for a report of any other class.
+bool DecodeKeyReport(const std::array<uint8_t, kInputReportSize>& report, int& keyCode, int& hookStatus);
+
+// The repeat filter: a held key repeats its report, so only a change reaches the key callback. Answers
+// whether `code` is delivered, and keeps it as the last reported code; KEY_NONE (a poll without a key)
+// re-arms the filter and is never delivered.
+bool PassesRepeatFilter(int code, int& lastReported);
+
 // Output report builders. Each writes only the bytes its report owns into `report`, which holds at least
 // kOutputReportSize bytes; every other byte keeps what an earlier report left there.
 void BuildRingerReport(uint8_t* report, bool on);

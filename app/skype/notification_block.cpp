@@ -8,7 +8,7 @@ namespace phonedock {
 
 COPYDATASTRUCT* CopyNotificationBlock(const COPYDATASTRUCT& received) {
     const size_t header = sizeof(COPYDATASTRUCT);
-    if (received.cbData > SIZE_MAX - header - 1) return nullptr;
+    if (static_cast<size_t>(received.cbData) > SIZE_MAX - header - 1) return nullptr;  // 32-bit hosts
     auto* bytes = static_cast<unsigned char*>(std::malloc(header + received.cbData + 1));
     if (bytes == nullptr) return nullptr;
     auto* block = reinterpret_cast<COPYDATASTRUCT*>(bytes);

@@ -414,7 +414,9 @@ std::vector<SkypeNotification> SkypeClient::notifications() const {
 std::vector<SkypeRecord> SkypeClient::records(uint64_t from) const {
     std::lock_guard<std::mutex> lock(core_->mutex);
     std::vector<SkypeRecord> complete;
-    for (uint64_t i = from; i < core_->records.size() && core_->records[i].has_value(); ++i) {
+    if (from >= core_->records.size()) return complete;
+    for (size_t i = static_cast<size_t>(from); i < core_->records.size() && core_->records[i].has_value();
+         ++i) {
         complete.push_back(*core_->records[i]);
     }
     return complete;

@@ -43,7 +43,7 @@ void deliver(SkypeCore& core, HWND target, std::string text) {
     core.notifications.push_back({sequence, target, std::move(text), delivered});
     SkypeRecord record;
     record.notification = core.notifications.back();
-    core.records[sequence] = std::move(record);
+    core.records[static_cast<size_t>(sequence)] = std::move(record);
     // A client whose window is gone has detached.
     if (error == ERROR_INVALID_WINDOW_HANDLE) std::erase(core.attached, target);
 }

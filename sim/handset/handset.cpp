@@ -53,6 +53,7 @@ struct Handset::Core final : winsim::HidDeviceModel {
     Clock::time_point nextRepeat;
 
     bool ringer = false;
+    size_t ringerSwitchedOn = 0;
     bool backlight = false;
     DisplayImage image{};
     std::array<uint8_t, 256> eeprom{};
@@ -129,7 +130,10 @@ struct Handset::Core final : winsim::HidDeviceModel {
         const auto byte = [&](size_t i) -> uint8_t { return i < report.size() ? report[i] : 0; };
         switch (byte(1)) {
             case kClassControl:
-                if (byte(3) == kControlOther) ringer = byte(2) == kControlOn;
+                if (byte(3) == kControlOther) {
+                    ringer = byte(2) == kControlOn;
+                    if (ringer) ++ringerSwitchedOn;
+                }
                 if (byte(2) == kControlOther) backlight = byte(3) == kControlOn;
                 break;
             case kClassEeprom:
@@ -304,6 +308,11 @@ void Handset::sendInputReport(const Report& report) {
 }
 
 // ---- what the handset shows ----
+
+size_t Handset::ringerSwitchedOnCount() const {
+    std::lock_guard lock(core_->mutex);
+    return core_->ringerSwitchedOn;
+}
 
 bool Handset::ringer() const {
     std::lock_guard lock(core_->mutex);

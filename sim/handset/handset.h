@@ -74,6 +74,7 @@ class Handset {
 
     // ---- what the handset shows ----
     bool ringer() const;
+    size_t ringerSwitchedOnCount() const;  // ringer reports that switched it on, since the stand-in was made
     bool backlight() const;
     DisplayImage image() const;
     DisplayReading display() const;

@@ -52,8 +52,8 @@ class ScenarioRun {
     // Skype received no `text` from command `from` (an index) on. Something later must have been seen first,
     // so that the program cannot still be about to send it.
     bool expectNoCommandSince(const std::string& text, size_t from);
-    // The handset received no report that switches its ringer on since it had received `reports` reports.
-    bool expectNoRingSince(size_t reports);
+    // The handset's ringer was not switched on since ringerSwitchedOnCount() was `rings`.
+    bool expectNoRingSince(size_t rings);
 
     // The user presses a handset key and lets go of it shortly after, as the real keypad reports it.
     void tap(sim::Key key);

@@ -62,11 +62,16 @@ bool TrayIcon::Send(DWORD action, UINT flags, HICON icon, const char* tip) {
     return Shell_NotifyIconA(action, &data) != FALSE;
 }
 
+void TrayIcon::Remember(int iconId, const char* tip) {
+    std::lock_guard<std::mutex> lock(shownMutex_);
+    shownIconId_ = iconId;
+    shownTip_ = tip != nullptr ? tip : "";
+}
+
 void TrayIcon::Add(int iconId, const char* tip) {
+    Remember(iconId, tip);
     {
         std::lock_guard<std::mutex> lock(shownMutex_);
-        shownIconId_ = iconId;
-        shownTip_ = tip != nullptr ? tip : "";
         removed_ = false;
     }
     Send(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, LookupIcon(iconId), tip);
@@ -75,11 +80,7 @@ void TrayIcon::Add(int iconId, const char* tip) {
 void TrayIcon::Modify(int iconId, const char* tip) {
     const HICON icon = LookupIcon(iconId);
     if (icon == nullptr) return;
-    {
-        std::lock_guard<std::mutex> lock(shownMutex_);
-        shownIconId_ = iconId;
-        shownTip_ = tip != nullptr ? tip : "";
-    }
+    Remember(iconId, tip);
     Send(NIM_MODIFY, NIF_ICON | NIF_TIP, icon, tip);
 }
 
@@ -101,10 +102,8 @@ void TrayIcon::Restore() {
         iconId = shownIconId_;
         tip = shownTip_;
     }
-    const HICON icon = LookupIcon(iconId);
-    if (!Send(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, icon, tip.c_str()) && icon != nullptr) {
-        Send(NIM_MODIFY, NIF_ICON | NIF_TIP, icon, tip.c_str());
-    }
+    if (!Send(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, LookupIcon(iconId), tip.c_str()))
+        Modify(iconId, tip.c_str());
 }
 
 void TrayIcon::OnNotify(HWND, WPARAM, LPARAM lParam) {

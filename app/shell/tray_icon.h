@@ -38,6 +38,7 @@ class TrayIcon {
   private:
     static constexpr int kCacheSize = 10;
     bool Send(DWORD action, UINT flags, HICON icon, const char* tip);
+    void Remember(int iconId, const char* tip);  // what the icon shows now
 
     HINSTANCE instance_ = nullptr;
     HWND owner_ = nullptr;

@@ -187,5 +187,4 @@ TEST_F(KeysTest, AKeyBeforeTheWatchdogNoticesSkypesLossIsTyped) {
     handset.release();
     ASSERT_TRUE(testsupport::Eventually([] { return winsim::keyboardInput().size() >= 2; }));
     EXPECT_EQ(winsim::keyboardInput()[0].virtualKey, '4');
-    EXPECT_EQ(skype->commands().size(), mark);
 }

@@ -162,12 +162,15 @@ class CompletionWorker {
     CompletionWorker() = default;
 
     void run() {
+        markSimulatorThread();
         Lock lock(bigLock());
         while (!stop_) {
             if (items_.empty()) {
                 stateChanged().wait(lock);
+                countWakeup();
             } else if (items_.front().due > Clock::now()) {
                 stateChanged().wait_until(lock, items_.front().due);
+                countWakeup();
             } else {
                 Item item = std::move(items_.front());
                 items_.pop_front();
@@ -464,7 +467,10 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     } else {
         own.Internal = kStatusPending;
         file->reads.push_back(read);
-        stateChanged().wait(lock, [&] { return own.Internal != kStatusPending; });
+        while (own.Internal == kStatusPending) {
+            stateChanged().wait(lock);
+            countWakeup();
+        }
     }
 
     const OVERLAPPED& done = *read.overlapped;
@@ -536,7 +542,10 @@ BOOL WINAPI GetOverlappedResult(HANDLE, LPOVERLAPPED lpOverlapped, LPDWORD lpNum
     Lock lock(bigLock());
     if (lpOverlapped->Internal == kStatusPending) {
         if (!bWait) return fail(ERROR_IO_INCOMPLETE, FALSE);
-        stateChanged().wait(lock, [&] { return lpOverlapped->Internal != kStatusPending; });
+        while (lpOverlapped->Internal == kStatusPending) {
+            stateChanged().wait(lock);
+            countWakeup();
+        }
     }
     if (lpNumberOfBytesTransferred != nullptr) {
         *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);

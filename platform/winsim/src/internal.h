@@ -64,6 +64,12 @@ void signalEvent(Event& event);
 DWORD waitLocked(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& objects, bool waitAll,
                  DWORD milliseconds, const std::function<bool()>& wake);
 
+// Every return from a wait on a condition variable (satisfied, timed out or woken for nothing) counts as one
+// wake-up of the calling thread (winsim::threadWakeups). winsim's own threads mark themselves, so a figure
+// can leave them out.
+void countWakeup();
+void markSimulatorThread();
+
 // The calling thread's simulated identity.
 DWORD currentThreadId();
 DWORD currentProcessId();

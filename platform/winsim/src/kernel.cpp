@@ -105,7 +105,9 @@ DWORD waitLocked(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& o
         if (wake && wake()) return WAIT_OBJECT_0 + static_cast<DWORD>(objects.size());
         if (deadline == Clock::time_point::max()) {
             stateChanged().wait(lock);
-        } else if (stateChanged().wait_until(lock, deadline) == std::cv_status::timeout) {
+            countWakeup();
+        } else if (const auto woke = stateChanged().wait_until(lock, deadline);
+                   countWakeup(), woke == std::cv_status::timeout) {
             // One last look: the state may have changed right at the deadline.
             for (size_t i = 0; i < objects.size() && !waitAll; ++i) {
                 if (objects[i]->isSignaled()) {
@@ -268,6 +270,7 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
         return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
+    countWakeup();
 }
 
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE lpStartAddress,

@@ -750,7 +750,9 @@ bool waitUntilIdle(HWND window, DWORD milliseconds) {
             it->second->posted.empty() && millisecondsToNextTick(w->threadId, localMillisLocked(), anything) != 0) {
             return true;
         }
-        if (stateChanged().wait_until(lock, deadline) == std::cv_status::timeout) return false;
+        const auto woke = stateChanged().wait_until(lock, deadline);
+        countWakeup();
+        if (woke == std::cv_status::timeout) return false;
     }
 }
 

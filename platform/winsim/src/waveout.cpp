@@ -172,6 +172,7 @@ class PlaybackClock {
     PlaybackClock() = default;
 
     void run() {
+        markSimulatorThread();
         Lock lock(bigLock());
         while (!stop_) {
             const auto next = returnPlayedBuffers(Clock::now());
@@ -180,6 +181,7 @@ class PlaybackClock {
             } else {
                 stateChanged().wait_until(lock, next);
             }
+            countWakeup();
         }
     }
 

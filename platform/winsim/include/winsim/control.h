@@ -25,6 +25,16 @@ void setNtPlatform(bool nt);
 // Number of kernel handles currently open (events, threads, files, device-information sets), for leak checks.
 size_t openHandleCount();
 
+// How often each thread came back from a wait inside winsim (a wait satisfied, timed out, or woken for
+// nothing; Sleep too), since the thread first waited. `simulator` marks winsim's own threads (the completion
+// of cancelled reads, the playback clock), which are not part of the program under test.
+struct ThreadWakeups {
+    DWORD threadId = 0;
+    bool simulator = false;
+    uint64_t wakeups = 0;
+};
+std::vector<ThreadWakeups> threadWakeups();
+
 // Waits until the thread that owns `window` sits in GetMessageA with nothing sent, posted or due for it:
 // everything given to it so far has been handled. False when the window is gone or the time ran out.
 bool waitUntilIdle(HWND window, DWORD milliseconds);

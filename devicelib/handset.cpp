@@ -4,6 +4,7 @@
 #include "reader.h"
 #include "report_protocol.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -71,15 +72,62 @@ struct HeldReports {
     std::deque<std::array<uint8_t, kInputReportSize>> reports;
 };
 
-// Taking the next input report, from the held ones or the handle, happens under this lock, and so does an
-// exchange's emptying of the handle's queue before its request: a report is then decoded in the order the
-// handset sent it, and a stale answer read by the reader cannot reach a window opened meanwhile.
-std::mutex& IntakeMutex() {
-    static std::mutex intake;
+// Taking the next input report, from the held ones or the handle, happens while holding the intake, and so
+// does an exchange's emptying of the handle's queue before its request: a report is then decoded in the
+// order the handset sent it, and a stale answer read by the reader cannot reach a window opened meanwhile.
+// The reader holds the intake while it waits for a report, without a time-out when it has nothing else to
+// wait for; an exchange that asks for the intake cuts that wait short (the read stays pending) and gets the
+// intake before the reader's next wait.
+class Intake {
+  public:
+    // `wake` is set when an exchange asks for the intake while the reader holds it.
+    void EnterForReader(HANDLE wake) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        free_.wait(lock, [this] { return !held_ && exchangesWaiting_ == 0; });
+        held_ = true;
+        readerWake_ = wake;
+    }
+    void EnterForExchange() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++exchangesWaiting_;
+        if (readerWake_ != nullptr) SetEvent(readerWake_);
+        free_.wait(lock, [this] { return !held_; });
+        --exchangesWaiting_;
+        held_ = true;
+    }
+    void Leave() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            held_ = false;
+            readerWake_ = nullptr;
+        }
+        free_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable free_;
+    bool held_ = false;
+    int exchangesWaiting_ = 0;
+    HANDLE readerWake_ = nullptr;  // while the reader holds the intake
+};
+
+Intake& TheIntake() {
+    static Intake intake;
     return intake;
 }
 
-// Guarded by IntakeMutex().
+// Holds the intake for the reader, or for an exchange, while it lives.
+class IntakeHold {
+  public:
+    explicit IntakeHold(HANDLE readerWake) { TheIntake().EnterForReader(readerWake); }
+    IntakeHold() { TheIntake().EnterForExchange(); }
+    IntakeHold(const IntakeHold&) = delete;
+    IntakeHold& operator=(const IntakeHold&) = delete;
+    ~IntakeHold() { TheIntake().Leave(); }
+};
+
+// Guarded by the intake.
 HeldReports& Held() {
     static HeldReports held;
     return held;
@@ -89,7 +137,7 @@ bool SameConnection(const std::weak_ptr<HandsetConnection>& a, const std::shared
     return !a.owner_before(b) && !b.owner_before(a);
 }
 
-// Requires IntakeMutex().
+// Requires the intake.
 void HoldKeyReport(const std::shared_ptr<HandsetConnection>& connection,
                    const std::array<uint8_t, kInputReportSize>& report) {
     HeldReports& held = Held();
@@ -101,7 +149,7 @@ void HoldKeyReport(const std::shared_ptr<HandsetConnection>& connection,
     held.reports.push_back(report);
 }
 
-// Requires IntakeMutex(). The oldest held report of `connection`, if any; reports of an earlier connection
+// Requires the intake. The oldest held report of `connection`, if any; reports of an earlier connection
 // are dropped.
 bool TakeHeldReport(const std::shared_ptr<HandsetConnection>& connection,
                     std::array<uint8_t, kInputReportSize>& report) {
@@ -118,24 +166,28 @@ bool TakeHeldReport(const std::shared_ptr<HandsetConnection>& connection,
 
 // What an exchange does with a report it reads itself: a key or hook report is held for the reader, a
 // class-2 report is offered to the window (answers whether it was taken), anything else is dropped.
-// Requires IntakeMutex().
+// Requires the intake.
 bool TakeUpForExchange(const std::shared_ptr<HandsetConnection>& connection,
                        const std::array<uint8_t, kInputReportSize>& report, size_t length) {
     if (report[1] == REPORT_CONTROL) HoldKeyReport(connection, report);
     return report[1] == REPORT_EEPROM && HandOverEepromAnswer(report, length);
 }
 
+// How much of an input report of this connection is kept.
+size_t KeptLength(const HandsetConnection& connection) {
+    return std::min<size_t>(connection.inputReportLength, kInputReportSize);
+}
+
 // Empties the handle's queue before a request goes out: an answer found there came before the request, so
-// it answers an earlier one that was given up. Requires IntakeMutex() and a closed window.
+// it answers an earlier one that was given up. Requires the intake and a closed window.
 void DiscardQueuedAnswers(const std::shared_ptr<HandsetConnection>& connection) {
     // A queued report completes a read at once; the short wait only lets its completion arrive.
     constexpr DWORD kQueuedReportWaitMs = 5;
     constexpr int kMostReports = 2 * static_cast<int>(kHeldReportLimit);  // a handset that never stops
     std::array<uint8_t, kInputReportSize> report{};
     for (int i = 0; i < kMostReports; ++i) {
-        const size_t length = ReadInputReport(*connection, nullptr, kQueuedReportWaitMs, report);
-        if (length == 0) return;
-        TakeUpForExchange(connection, report, length);
+        if (ReadInputReport(*connection, {}, kQueuedReportWaitMs, report) != ReadOutcome::Report) return;
+        TakeUpForExchange(connection, report, KeptLength(*connection));
     }
 }
 
@@ -149,41 +201,53 @@ bool SendReport(size_t needed, Build build) {
     return WriteOutputReport(*device.connection, needed);
 }
 
-// The code of this poll: a pending hook change first, else the key of one input report.
-int NextCode(HANDLE stopEvent) {
+struct PollStep {
+    int code = KEY_NONE;
+    ReadOutcome outcome = ReadOutcome::Nothing;
+};
+
+// The code of this poll: a pending hook change first, else the key of one input report. While the repeat
+// filter is re-armed the read waits for as long as it takes; while it holds a key, at most the read time-out,
+// whose passing without a report re-arms it.
+PollStep NextCode(const ReaderEvents& events) {
     HandsetDevice& device = Device();
     int previousHook = previousHookState;
     const int hookCode = TakeHookChange(device.hookStatus, previousHook);
     if (hookCode != KEY_NONE) {
         previousHookState = previousHook;
-        return hookCode;
+        return {hookCode, ReadOutcome::Report};
     }
     std::array<uint8_t, kInputReportSize> report{};
     {
-        std::lock_guard<std::mutex> intake(IntakeMutex());
+        IntakeHold intake(events.wake);
         auto connection = device.CurrentConnection();
-        if (!connection) return KEY_NONE;
+        if (!connection) return {KEY_NONE, ReadOutcome::Broken};
         if (!TakeHeldReport(connection, report)) {
-            const size_t length = ReadInputReport(*connection, stopEvent, kReadTimeoutMs, report);
-            if (length == 0) return KEY_NONE;
-            // Handed over before the intake is let go, so no window opened later can take it.
+            const DWORD timeout = lastReportedCode == KEY_NONE ? INFINITE : kReadTimeoutMs;
+            const ReadOutcome outcome =
+                ReadInputReport(*connection, {events.stop, events.wake}, timeout, report);
+            if (outcome != ReadOutcome::Report) return {KEY_NONE, outcome};
+            // Handed over before the intake is let go, so no window opened later can take it. The answer
+            // of an exchange says nothing about the keys, so it leaves the repeat filter alone (a held key
+            // stays one press); a block nobody asked for is a poll without a key.
             if (report[1] == REPORT_EEPROM) {
-                HandOverEepromAnswer(report, length);
-                return KEY_NONE;
+                if (HandOverEepromAnswer(report, KeptLength(*connection)))
+                    return {KEY_NONE, ReadOutcome::GivenUp};
+                return {};
             }
         }
     }
-    int code = KEY_NONE;
+    PollStep step{KEY_NONE, ReadOutcome::Report};
     int hookStatus = 0;
-    if (!DecodeKeyReport(report, code, hookStatus)) return KEY_NONE;
-    device.hookStatus = hookStatus;
-    return code;
+    if (DecodeKeyReport(report, step.code, hookStatus)) device.hookStatus = hookStatus;
+    return step;
 }
 
 }  // namespace
 
 void SetKeyCallback(KeyEventCallback callback) {
     keyCallback = callback;
+    WakeReader();
 }
 bool KeyCallbackBound() {
     return keyCallback.load() != nullptr;
@@ -192,15 +256,21 @@ void ResetPreviousHookState() {
     previousHookState = kHookOn;
 }
 
-void PollOnce(HANDLE stopEvent) {
-    const KeyEventCallback callback = keyCallback;
-    if (callback == nullptr) return;
-    const int code = NextCode(stopEvent);
+PollResult PollOnce(const ReaderEvents& events) {
+    if (keyCallback.load() == nullptr) return PollResult::Unbound;
+    const PollStep step = NextCode(events);
+    // A wait cut short, or an exchange's answer, took nothing for the keys: the repeat filter stays as it
+    // was.
+    if (step.outcome == ReadOutcome::GivenUp) return PollResult::GaveUp;
     int lastReported = lastReportedCode;
-    const bool delivered = PassesRepeatFilter(code, lastReported);
+    const bool delivered = PassesRepeatFilter(step.code, lastReported);
     lastReportedCode = lastReported;
-    // A reader told to stop (the handset was pulled out, or the library is closing) delivers nothing more.
-    if (delivered && WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0) callback(code);
+    // A reader told to stop (the handset was pulled out, or the library is closing) delivers nothing more,
+    // and neither does one whose callback was unbound while it waited.
+    const KeyEventCallback callback = keyCallback;
+    if (delivered && callback != nullptr && WaitForSingleObject(events.stop, 0) != WAIT_OBJECT_0)
+        callback(step.code);
+    return step.outcome == ReadOutcome::Broken ? PollResult::Broken : PollResult::Done;
 }
 
 bool SendRinger(bool on) {
@@ -227,7 +297,7 @@ bool ReadEepromBlock(uint8_t blockStart, uint8_t* destination) {
     {
         // The window opens once the request is out, before the reader may read again: an answer queued
         // before the request is discarded, one that comes after it is this block's.
-        std::lock_guard<std::mutex> intake(IntakeMutex());
+        IntakeHold intake;
         DiscardQueuedAnswers(connection);
         const bool sent =
             SendReport(kEepromRequestReportSize, [=](uint8_t* r) { BuildEepromReadRequest(r, blockStart); });
@@ -241,9 +311,10 @@ bool ReadEepromBlock(uint8_t blockStart, uint8_t* destination) {
         std::array<uint8_t, kInputReportSize> report{};
         const DWORD start = GetTickCount();
         for (DWORD elapsed = 0; elapsed < kReadTimeoutMs; elapsed = GetTickCount() - start) {
-            std::lock_guard<std::mutex> intake(IntakeMutex());
-            const size_t length = ReadInputReport(*connection, nullptr, kReadTimeoutMs - elapsed, report);
-            if (length == 0 || TakeUpForExchange(connection, report, length)) break;
+            IntakeHold intake;
+            if (ReadInputReport(*connection, {}, kReadTimeoutMs - elapsed, report) != ReadOutcome::Report ||
+                TakeUpForExchange(connection, report, KeptLength(*connection)))
+                break;
         }
     }
     // Not reading itself, the exchange waits for the reader to hand the answer over; reading itself, it only

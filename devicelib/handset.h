@@ -15,10 +15,25 @@ bool KeyCallbackBound();
 // The hook state the poll compares against; set to on hook each time the handset is opened.
 void ResetPreviousHookState();
 
+// The reader's own events: `stop` ends it, `wake` makes it look again (a key callback bound or unbound, an
+// EEPROM exchange asking for the input reports).
+struct ReaderEvents {
+    HANDLE stop = nullptr;
+    HANDLE wake = nullptr;
+};
+
+enum class PollResult {
+    Done,     // a code was taken (or none came in time) and went through the repeat filter
+    GaveUp,   // nothing for the keys: the wait was cut short (the reader's events, the handset closing), or
+              // the report answered an EEPROM exchange; the repeat filter is as it was
+    Broken,   // no handset, or its read handle no longer works: the reader should pause before it polls again
+    Unbound,  // no key callback: nothing was read
+};
+
 // One pass of the reader loop: a pending hook change, else the oldest key report an EEPROM read kept, else
 // one input report, through the repeat filter to the key callback. Reads nothing while no key callback is
-// bound. `stopEvent` cuts a read short.
-void PollOnce(HANDLE stopEvent);
+// bound.
+PollResult PollOnce(const ReaderEvents& events);
 
 bool SendRinger(bool on);
 bool SendBacklight(bool on);

@@ -111,9 +111,18 @@ bool IsHandset(HANDLE sync, USHORT vendorId, USHORT productId, HIDP_CAPS& caps) 
 }  // namespace
 
 HandsetConnection::~HandsetConnection() {
+    // Closing the read handle cancels a pending read, whose completion still writes into the OVERLAPPED and
+    // the buffer: they are freed once it has come. A read the system does not finish keeps them for good.
+    constexpr DWORD kCancelBoundMs = 500;
     HandleCloser{}(syncHandle);
     HandleCloser{}(overlappedHandle);
     HandleCloser{}(closing);
+    if (!read) return;
+    if (read->pending && WaitForSingleObject(read->completion, kCancelBoundMs) != WAIT_OBJECT_0) {
+        (void)read.release();
+        return;
+    }
+    HandleCloser{}(read->completion);
 }
 
 HandsetDevice& Device() {
@@ -149,13 +158,15 @@ bool FindHandset(USHORT vendorId, USHORT productId) {
         if (!IsHandset(candidate.sync.get(), vendorId, productId, caps)) continue;
 
         auto connection = std::make_shared<HandsetConnection>();
+        connection->read = std::make_unique<InputRead>();
         connection->closing = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        if (connection->closing == nullptr) return false;
+        connection->read->completion = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (connection->closing == nullptr || connection->read->completion == nullptr) return false;
         connection->syncHandle = candidate.sync.release();
         connection->overlappedHandle = candidate.overlapped.release();
         connection->inputReportLength = caps.InputReportByteLength;
         connection->outputReportLength = caps.OutputReportByteLength;
-        connection->input.assign(std::max<size_t>(caps.InputReportByteLength, kInputReportSize), 0);
+        connection->read->buffer.assign(std::max<size_t>(caps.InputReportByteLength, kInputReportSize), 0);
         connection->output.assign(std::max<size_t>(caps.OutputReportByteLength, kOutputReportSize), 0);
         std::lock_guard<std::mutex> lock(device.mutex);
         device.connection = std::move(connection);
@@ -184,38 +195,52 @@ bool WriteOutputReport(HandsetConnection& connection, size_t needed) {
     return ok && written == connection.outputReportLength;
 }
 
-size_t ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD timeoutMs,
-                       std::array<uint8_t, kInputReportSize>& report) {
+namespace {
+
+// The outcome of the connection's read, which has completed.
+ReadOutcome TakeCompletedRead(HandsetConnection& connection, std::array<uint8_t, kInputReportSize>& report) {
+    InputRead& read = *connection.read;
+    read.pending = false;
+    DWORD transferred = 0;
+    const BOOL ok = GetOverlappedResult(connection.overlappedHandle, &read.overlapped, &transferred, FALSE);
+    if (!ok || transferred != connection.inputReportLength) return ReadOutcome::Nothing;
+    report.fill(0);
+    const size_t kept = std::min<size_t>(transferred, report.size());
+    std::memcpy(report.data(), read.buffer.data(), kept);
+    return ReadOutcome::Report;
+}
+
+}  // namespace
+
+ReadOutcome ReadInputReport(HandsetConnection& connection, std::initializer_list<HANDLE> giveUp,
+                            DWORD timeoutMs, std::array<uint8_t, kInputReportSize>& report) {
     std::lock_guard<std::mutex> lock(connection.readMutex);
     const DWORD length = connection.inputReportLength;
-    if (connection.overlappedHandle == INVALID_HANDLE_VALUE || length < kKeyReportSize) return 0;
-
-    ScopedHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!event.valid()) return 0;
-    OVERLAPPED overlapped;
-    std::memset(&overlapped, 0, sizeof(overlapped));
-    overlapped.hEvent = event.get();
-
-    DWORD transferred = 0;
-    bool completed =
-        ReadFile(connection.overlappedHandle, connection.input.data(), length, nullptr, &overlapped);
-    if (!completed && GetLastError() != ERROR_IO_PENDING) return 0;
-    if (!completed) {
-        const HANDLE waits[] = {event.get(), connection.closing, stopEvent};
-        const DWORD count = stopEvent != nullptr ? 3 : 2;
-        if (WaitForMultipleObjects(count, waits, FALSE, timeoutMs) != WAIT_OBJECT_0) {
-            // Given up (time-out or stop): cancel it, and wait until the system is done with the
-            // OVERLAPPED, the event and the buffer. A report that arrived just before the cancel still
-            // counts.
-            CancelIo(connection.overlappedHandle);
+    if (connection.overlappedHandle == INVALID_HANDLE_VALUE || !connection.read || length < kKeyReportSize)
+        return ReadOutcome::Broken;
+    InputRead& read = *connection.read;
+    if (!read.pending) {
+        std::memset(&read.overlapped, 0, sizeof(read.overlapped));
+        read.overlapped.hEvent = read.completion;
+        read.pending = true;
+        if (ReadFile(connection.overlappedHandle, read.buffer.data(), length, nullptr, &read.overlapped))
+            return TakeCompletedRead(connection, report);
+        if (GetLastError() != ERROR_IO_PENDING) {
+            read.pending = false;
+            return ReadOutcome::Broken;
         }
     }
-    completed = GetOverlappedResult(connection.overlappedHandle, &overlapped, &transferred, TRUE);
-    if (!completed || transferred != length) return 0;
-    report.fill(0);
-    const size_t kept = std::min<size_t>(length, report.size());
-    std::memcpy(report.data(), connection.input.data(), kept);
-    return kept;
+    constexpr size_t kMostWaits = 4;
+    HANDLE waits[kMostWaits] = {read.completion, connection.closing};
+    DWORD count = 2;
+    for (HANDLE event : giveUp) {
+        if (event != nullptr && count < kMostWaits) waits[count++] = event;
+    }
+    const DWORD result = WaitForMultipleObjects(count, waits, FALSE, timeoutMs);
+    if (result == WAIT_OBJECT_0) return TakeCompletedRead(connection, report);
+    if (result == WAIT_TIMEOUT) return ReadOutcome::Nothing;
+    if (result > WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + count) return ReadOutcome::GivenUp;
+    return ReadOutcome::Broken;
 }
 
 }  // namespace vocetta

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -17,24 +18,36 @@ constexpr USHORT kHandsetVendorId = 1204;
 constexpr USHORT kHandsetProductId = 770;
 constexpr DWORD kReadTimeoutMs = 100;
 
+// The connection's one read. It is issued once and stays pending, across polls and across the threads that
+// take turns reading (the reader, an EEPROM exchange), until a report or a failure completes it: waiting
+// for a report never cancels it, so no report is lost to a cancel and no event is made per read. The system
+// owns the OVERLAPPED and the buffer while the read is pending.
+struct InputRead {
+    OVERLAPPED overlapped{};
+    HANDLE completion = nullptr;  // manual-reset; ReadFile resets it as the read is issued
+    bool pending = false;
+    std::vector<uint8_t> buffer;
+};
+
 // One opened handset: its two handles and its two report buffers. The device record and a running reader
 // each hold it, so the handles are closed and the buffers freed only when neither can touch them any more.
 struct HandsetConnection {
     HandsetConnection() = default;
     HandsetConnection(const HandsetConnection&) = delete;
     HandsetConnection& operator=(const HandsetConnection&) = delete;
+    // Closing the read handle ends a pending read; its buffer is freed only once the system is done with it.
     ~HandsetConnection();
 
     HANDLE syncHandle = INVALID_HANDLE_VALUE;        // writes, and the handle notification
     HANDLE overlappedHandle = INVALID_HANDLE_VALUE;  // reads
-    HANDLE closing = nullptr;  // set when the record lets go of it: a read in progress gives up at once
+    HANDLE closing = nullptr;  // set when the record lets go of it: a wait for a report gives up at once
     // The lengths the handset declares, report id included. The buffers are never shorter than the
     // protocol's longest report, so a handset that declares less cannot make us read or write past them.
     USHORT inputReportLength = 0;
     USHORT outputReportLength = 0;
-    std::mutex readMutex;         // one read at a time: the reader, or an EEPROM exchange reading itself
-    std::vector<uint8_t> input;   // guarded by readMutex
-    std::vector<uint8_t> output;  // guarded by HandsetDevice::mutex
+    std::mutex readMutex;  // one reading thread at a time: the reader, or an EEPROM exchange reading itself
+    std::unique_ptr<InputRead> read;  // guarded by readMutex
+    std::vector<uint8_t> output;      // guarded by HandsetDevice::mutex
 };
 
 // The library's single device record.
@@ -69,11 +82,18 @@ void CloseHandset();
 // when the handset declares an output report too short for `needed` bytes, or the write fails or is short.
 bool WriteOutputReport(HandsetConnection& connection, size_t needed);
 
-// Reads one input report into `report` (zero-padded past what the handset sends), waiting at most
-// `timeoutMs` and giving up early when `stopEvent` (may be null) is set or the handset is closed. Answers the
-// report's length, or 0 when none came: only a read that completes with the full declared length counts.
-// Reads of one connection are serialised.
-size_t ReadInputReport(HandsetConnection& connection, HANDLE stopEvent, DWORD timeoutMs,
-                       std::array<uint8_t, kInputReportSize>& report);
+enum class ReadOutcome {
+    Report,   // a report of the full declared length is in `report`
+    Nothing,  // no report: the time ran out, or the read completed with a failure or a short report
+    GivenUp,  // one of the `giveUp` events was set, or the handset is being closed; the read stays pending
+    Broken,   // the read could not be issued or waited for: the handle no longer works
+};
+
+// Takes the next input report into `report` (zero-padded past what the handset sends), issuing the
+// connection's read if none is pending and waiting for it at most `timeoutMs` (INFINITE: until it completes
+// or the wait is given up). Only a read that completes with the full declared length is a report. Reads of
+// one connection are serialised.
+ReadOutcome ReadInputReport(HandsetConnection& connection, std::initializer_list<HANDLE> giveUp,
+                            DWORD timeoutMs, std::array<uint8_t, kInputReportSize>& report);
 
 }  // namespace vocetta

@@ -11,16 +11,20 @@ namespace vocetta {
 namespace {
 
 constexpr DWORD kStopWaitMs = 100;
-constexpr DWORD kPollPauseMs = 10;
+// After a poll whose handset was gone or whose read could not even be issued, so that a handle that fails
+// at once does not keep the reader spinning until the removal arrives.
+constexpr DWORD kBrokenPauseMs = 10;
 
-// One reader thread. Its stop event is shared with the thread, which holds the record until it returns.
+// One reader thread. Its events are shared with the thread, which holds the record until it returns.
 struct Reader {
     HANDLE thread = nullptr;
     DWORD threadId = 0;
     HANDLE stopEvent = nullptr;
+    HANDLE wakeEvent = nullptr;
     ~Reader() {
-        if (thread != nullptr) CloseHandle(thread);
-        if (stopEvent != nullptr) CloseHandle(stopEvent);
+        for (HANDLE handle : {thread, stopEvent, wakeEvent}) {
+            if (handle != nullptr) CloseHandle(handle);
+        }
     }
 };
 
@@ -39,9 +43,18 @@ DWORD WINAPI ReaderMain(LPVOID parameter) {
     // The thread's own reference: the stop event outlives every handle the stopping side holds.
     std::shared_ptr<Reader> self(std::move(*static_cast<std::shared_ptr<Reader>*>(parameter)));
     delete static_cast<std::shared_ptr<Reader>*>(parameter);
-    do {
-        PollOnce(self->stopEvent);
-    } while (WaitForSingleObject(self->stopEvent, kPollPauseMs) == WAIT_TIMEOUT);
+    const ReaderEvents events{self->stopEvent, self->wakeEvent};
+    // Every queued report is taken at once; the reader waits only inside its read, for a key callback to be
+    // bound, or after a broken poll.
+    for (;;) {
+        ResetEvent(self->wakeEvent);
+        DWORD pause = 0;
+        const PollResult result = PollOnce(events);
+        if (result == PollResult::Unbound) pause = INFINITE;
+        if (result == PollResult::Broken) pause = kBrokenPauseMs;
+        const HANDLE waits[] = {self->stopEvent, self->wakeEvent};
+        if (WaitForMultipleObjects(pause == 0 ? 1 : 2, waits, FALSE, pause) == WAIT_OBJECT_0) break;
+    }
     return 0;
 }
 
@@ -57,7 +70,8 @@ bool StartReader() {
     if (state.current) return true;
     auto reader = std::make_shared<Reader>();
     reader->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (reader->stopEvent == nullptr) return false;
+    reader->wakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (reader->stopEvent == nullptr || reader->wakeEvent == nullptr) return false;
     auto* parameter = new std::shared_ptr<Reader>(reader);
     reader->thread = CreateThread(nullptr, 0, ReaderMain, parameter, 0, &reader->threadId);
     if (reader->thread == nullptr) {
@@ -111,6 +125,12 @@ void WaitForStoppedReaders(DWORD boundMs) {
     for (auto& reader : stopping) {
         if (!HasEnded(*reader)) state.stopping.push_back(std::move(reader));
     }
+}
+
+void WakeReader() {
+    ReaderState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.current) SetEvent(state.current->wakeEvent);
 }
 
 bool ReaderTakesReports() {

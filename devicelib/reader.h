@@ -17,6 +17,9 @@ void StopReader();
 // meanwhile, for at most `boundMs`. Never waits for the calling thread itself.
 void WaitForStoppedReaders(DWORD boundMs);
 
+// Makes the running reader look again whether a key callback is bound.
+void WakeReader();
+
 // Whether a reader runs and takes up input reports (it reads only while a key callback is bound), and the
 // caller is not the reader itself (a key callback asking for something the reader would have to read).
 bool ReaderTakesReports();

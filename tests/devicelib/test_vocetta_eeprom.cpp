@@ -229,6 +229,24 @@ TEST_F(VocettaTest, AKeyPressedWhileAnotherThreadReadsReachesTheCallback) {
     EXPECT_EQ(out, (std::array<BYTE, 2>{0xA1, 0xB2}));
 }
 
+// A read from another thread cuts the reader's wait short while a key is held and repeating: the key is
+// still one press.
+TEST_F(VocettaTest, AReadFromAnotherThreadWhileAKeyIsHeldKeepsItOnePress) {
+    sim::Handset& handset = AddHandset();  // repeats a held key every 40 ms
+    handset.setEeprom(1, 0xA1);
+    ASSERT_EQ(OpenOnWindow(), 0);
+    handset.press(sim::Key::Digit5);
+    ASSERT_TRUE(KeyLog().WaitFor(1));
+    BYTE out = 0;
+    EXPECT_EQ(lib().ReadEEPROM(0, 1, &out), 0);
+    EXPECT_EQ(out, 0xA1);
+    const size_t repeats = handset.sentCount();
+    ASSERT_TRUE(handset.waitForSent(repeats + 3, 2s));
+    handset.press(sim::Key::Digit6);
+    ASSERT_TRUE(KeyLog().WaitFor(2));
+    EXPECT_EQ(KeyLog().Codes(), (std::vector<int>{5, 6}));
+}
+
 // While the key callback holds the reader, nobody takes the answer of another thread's read, and that read
 // fails; its answer, left waiting for a reader, must not pass for the answer of the next read.
 TEST_F(VocettaTest, AnAnswerLeftUnreadWhileTheReaderIsBusyIsNotTakenByTheNextRead) {

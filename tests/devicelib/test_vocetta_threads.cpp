@@ -150,3 +150,17 @@ TEST_F(VocettaTest, TheHandsetVanishingDuringARead) {
     EXPECT_TRUE(KeyLog().Events().empty());
     EXPECT_EQ(lib().Ring(1), -1);
 }
+
+// The reader's read stays pending while nothing happens; closing the handset cancels it, and the read's
+// buffer and OVERLAPPED must outlive the cancellation, which here completes 50 ms later.
+TEST_F(VocettaTest, ClosingWithAReadPendingFreesItsBufferOnlyOnceTheReadHasEnded) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+    const winsim::HidDeviceId id = handset.busId();
+    ASSERT_TRUE(testsupport::Eventually([&] { return winsim::hidPendingReadCount(id) == 1; }));
+    winsim::hidSetCancelDelay(50);
+    lib().Close();
+    EXPECT_TRUE(testsupport::Eventually([&] { return winsim::hidPendingReadCount(id) == 0; }));
+    EXPECT_EQ(winsim::hidOpenHandleCount(id), 0u);
+    EXPECT_TRUE(KeyLog().Events().empty());
+}

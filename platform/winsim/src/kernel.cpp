@@ -157,7 +157,9 @@ size_t openHandleCount() {
     return state().handles.size();
 }
 
-void setCurrentProcessId(DWORD processId) { detail::setCurrentProcessId(processId); }
+void setCurrentProcessId(DWORD processId) {
+    detail::setCurrentProcessId(processId);
+}
 
 }  // namespace winsim
 

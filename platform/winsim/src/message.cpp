@@ -747,7 +747,8 @@ bool waitUntilIdle(HWND window, DWORD milliseconds) {
         auto it = state().queues.find(w->threadId);
         const auto anything = [](const MSG&) { return true; };
         if (it != state().queues.end() && it->second->idle && it->second->sent.empty() &&
-            it->second->posted.empty() && millisecondsToNextTick(w->threadId, localMillisLocked(), anything) != 0) {
+            it->second->posted.empty() &&
+            millisecondsToNextTick(w->threadId, localMillisLocked(), anything) != 0) {
             return true;
         }
         const auto woke = stateChanged().wait_until(lock, deadline);

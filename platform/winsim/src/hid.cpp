@@ -89,11 +89,18 @@ struct HidDevice {
     size_t cancellingReads = 0;  // cancelled reads whose completion has not happened yet
 };
 
+// The threads in GetOverlappedResult with bWait or in a blocking ReadFile: they wait for the status, not for
+// an event. Never destroyed, like stateChanged.
+WaitList& ioCompleted() {
+    static auto& list = *new WaitList;
+    return list;
+}
+
 void completeRead(const PendingRead& read, ULONG_PTR status, DWORD bytes) {
     read.overlapped->Internal = status;
     read.overlapped->InternalHigh = bytes;
     if (read.event) signalEvent(*read.event);
-    stateChanged().notify_all();  // GetOverlappedResult waits for the status, not for the event
+    ioCompleted().notify_all();
 }
 
 // Completes a read with the next input: copies the report into the caller's buffer, or fails the read.
@@ -112,23 +119,23 @@ void completeRead(const PendingRead& read, const QueuedInput& input) {
 class CompletionWorker {
   public:
     static CompletionWorker& instance() {
-        // bigLock and stateChanged must outlive the worker, which joins its thread when the program ends.
+        // bigLock must outlive the worker, which joins its thread when the program ends.
         (void)bigLock();
-        (void)stateChanged();
         static CompletionWorker worker;
         return worker;
     }
 
     // Requires bigLock.
-    void schedule(const std::shared_ptr<HidDevice>& device, PendingRead read, DWORD error) {
+    void cancel(const std::shared_ptr<HidDevice>& device, PendingRead read) {
+        const ULONG_PTR status = statusFromError(ERROR_OPERATION_ABORTED);
         ++device->cancellingReads;
-        Item item{Clock::now() + delay_, device, std::move(read), statusFromError(error)};
+        Item item{Clock::now() + delay_, device, std::move(read), status};
         const auto later =
             std::upper_bound(items_.begin(), items_.end(), item.due,
                              [](Clock::time_point due, const Item& other) { return due < other.due; });
         items_.insert(later, std::move(item));
         if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
-        stateChanged().notify_all();
+        scheduled_.notify_all();
     }
 
     // Requires bigLock. Cancellations already scheduled keep their time.
@@ -144,8 +151,8 @@ class CompletionWorker {
         {
             Lock lock(bigLock());
             stop_ = true;
+            scheduled_.notify_all();
         }
-        stateChanged().notify_all();
         if (thread_.joinable()) thread_.join();
     }
 
@@ -166,11 +173,9 @@ class CompletionWorker {
         Lock lock(bigLock());
         while (!stop_) {
             if (items_.empty()) {
-                stateChanged().wait(lock);
-                countWakeup();
+                scheduled_.wait(lock);
             } else if (items_.front().due > Clock::now()) {
-                stateChanged().wait_until(lock, items_.front().due);
-                countWakeup();
+                scheduled_.wait_until(lock, items_.front().due);
             } else {
                 Item item = std::move(items_.front());
                 items_.pop_front();
@@ -182,6 +187,7 @@ class CompletionWorker {
 
     std::deque<Item> items_;  // in order of `due`
     std::chrono::milliseconds delay_ = kDefaultDelay;
+    WaitList scheduled_;  // the worker's own thread, woken by a new cancellation or by the end
     bool stop_ = false;
     std::thread thread_;
 };
@@ -201,8 +207,7 @@ struct HidFile final : KernelObject {
     void onHandleClosed() override {
         closed = true;
         queue.clear();
-        for (auto& read : reads)
-            CompletionWorker::instance().schedule(device, std::move(read), ERROR_OPERATION_ABORTED);
+        for (auto& read : reads) CompletionWorker::instance().cancel(device, std::move(read));
         reads.clear();
     }
 
@@ -467,10 +472,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     } else {
         own.Internal = kStatusPending;
         file->reads.push_back(read);
-        while (own.Internal == kStatusPending) {
-            stateChanged().wait(lock);
-            countWakeup();
-        }
+        while (own.Internal == kStatusPending) ioCompleted().wait(lock);
     }
 
     const OVERLAPPED& done = *read.overlapped;
@@ -529,7 +531,7 @@ BOOL WINAPI CancelIo(HANDLE hFile) {
     const DWORD caller = currentThreadId();
     std::erase_if(file->reads, [&](PendingRead& read) {
         if (read.threadId != caller) return false;
-        CompletionWorker::instance().schedule(file->device, std::move(read), ERROR_OPERATION_ABORTED);
+        CompletionWorker::instance().cancel(file->device, std::move(read));
         return true;
     });
     return TRUE;
@@ -542,10 +544,7 @@ BOOL WINAPI GetOverlappedResult(HANDLE, LPOVERLAPPED lpOverlapped, LPDWORD lpNum
     Lock lock(bigLock());
     if (lpOverlapped->Internal == kStatusPending) {
         if (!bWait) return fail(ERROR_IO_INCOMPLETE, FALSE);
-        while (lpOverlapped->Internal == kStatusPending) {
-            stateChanged().wait(lock);
-            countWakeup();
-        }
+        while (lpOverlapped->Internal == kStatusPending) ioCompleted().wait(lock);
     }
     if (lpNumberOfBytesTransferred != nullptr) {
         *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);

@@ -35,6 +35,11 @@ struct ThreadWakeups {
 };
 std::vector<ThreadWakeups> threadWakeups();
 
+// Waits until the thread sits blocked in a wait inside winsim (WaitForSingleObject, GetMessageA,
+// GetOverlappedResult...): all it did before that wait is done, and it stays there until something wakes it.
+// False when the time ran out first.
+bool waitUntilBlocked(DWORD threadId, DWORD milliseconds);
+
 // Waits until the thread that owns `window` sits in GetMessageA with nothing sent, posted or due for it:
 // everything given to it so far has been handled. False when the window is gone or the time ran out.
 bool waitUntilIdle(HWND window, DWORD milliseconds);

@@ -5,8 +5,10 @@
 // does. A read either takes a queued report at once or stays pending until the device produces a report or
 // a failure, the device goes away, or the read is cancelled. Like Windows, a pending read keeps the caller's
 // OVERLAPPED and buffer until it completes: completion writes the status into OVERLAPPED.Internal, the byte
-// count into InternalHigh, and signals the OVERLAPPED's event. Cancelled reads complete a moment later on a
-// completion thread of winsim's, so a program that frees the OVERLAPPED or the buffer too early is caught.
+// count into InternalHigh, and signals the OVERLAPPED's event. A cancelled read (CancelIo, or the closing of
+// its handle) completes inside that call with ERROR_OPERATION_ABORTED. A test can make cancelled reads
+// complete later on a completion thread of winsim's (hidSetCancelDelay), to watch what a program does with
+// a cancelled read that has not completed yet.
 #include "hid_state.h"
 #include "internal.h"
 
@@ -114,8 +116,8 @@ void completeRead(const PendingRead& read, const QueuedInput& input) {
     completeRead(read, kStatusSuccess, bytes);
 }
 
-// Completes cancelled reads a moment after CancelIo or CloseHandle, on its own thread, as the I/O manager
-// completes them after the cancel call has returned.
+// Completes cancelled reads: at once, or, once a test has set a delay, that long after CancelIo or
+// CloseHandle, on a thread of its own.
 class CompletionWorker {
   public:
     static CompletionWorker& instance() {
@@ -128,6 +130,10 @@ class CompletionWorker {
     // Requires bigLock.
     void cancel(const std::shared_ptr<HidDevice>& device, PendingRead read) {
         const ULONG_PTR status = statusFromError(ERROR_OPERATION_ABORTED);
+        if (delay_.count() == 0) {
+            completeRead(read, status, 0);
+            return;
+        }
         ++device->cancellingReads;
         Item item{Clock::now() + delay_, device, std::move(read), status};
         const auto later =
@@ -157,7 +163,7 @@ class CompletionWorker {
     }
 
   private:
-    static constexpr std::chrono::milliseconds kDefaultDelay{1};
+    static constexpr std::chrono::milliseconds kDefaultDelay{0};
 
     struct Item {
         Clock::time_point due;
@@ -203,7 +209,7 @@ struct HidFile final : KernelObject {
     std::deque<QueuedInput> queue;
     std::deque<PendingRead> reads;  // oldest first
 
-    // Closing the handle cancels its reads; they complete afterwards.
+    // Closing the handle cancels its reads.
     void onHandleClosed() override {
         closed = true;
         queue.clear();

@@ -126,8 +126,9 @@ size_t hidOutstandingPreparsedData();            // HidD_GetPreparsedData result
 size_t hidOpenDeviceInfoSets();                  // SetupDiGetClassDevsA results not yet destroyed
 // Highest interface index that SetupDiEnumDeviceInterfaces was asked for since reset (-1: none).
 int hidHighestEnumeratedIndex();
-// How long after CancelIo (or the closing of its handle) a cancelled read completes: 1 ms unless changed
-// (until reset), so a test can watch a cancelled read that has not completed yet.
+// How long after CancelIo (or the closing of its handle) a cancelled read completes. 0 until changed (until
+// reset): it completes inside that call. Longer, it completes afterwards on a thread of winsim's, so a test
+// can watch a cancelled read that has not completed yet.
 void hidSetCancelDelay(DWORD milliseconds);
 
 // ---- windows and messages -------------------------------------------------------------------------------

@@ -16,7 +16,8 @@ namespace {
 using Report = std::vector<uint8_t>;
 constexpr USHORT kInputLength = 8;
 constexpr USHORT kOutputLength = 6;
-const DWORD kPending = 0x103;  // OVERLAPPED.Internal while the I/O runs
+const DWORD kPending = 0x103;         // OVERLAPPED.Internal while the I/O runs
+const DWORD kCancelled = 0xC0000120;  // ... and once a cancelled read has completed
 
 // A device that records what it is sent and answers as told.
 struct ScriptedDevice final : winsim::HidDeviceModel {
@@ -194,6 +195,29 @@ TEST_F(HidIo, CancelIoCancelsOnlyTheCallersReadsAndTheyCompleteLater) {
     EXPECT_TRUE(mine.signalled());
     EXPECT_EQ(winsim::hidPendingReadCount(id), 0u);
     CloseHandle(h);
+}
+
+TEST_F(HidIo, CancelledReadsHaveCompletedWhenTheCancelReturns) {
+    const auto id = plug();
+    HANDLE h = open(FILE_FLAG_OVERLAPPED);
+    Read cancelled;
+    EXPECT_FALSE(cancelled.issue(h));
+    ASSERT_TRUE(CancelIo(h));
+    EXPECT_EQ(winsim::hidPendingReadCount(id), 0u);
+    EXPECT_EQ(cancelled.ov.Internal, kCancelled);
+    EXPECT_TRUE(cancelled.signalled());
+    DWORD n = 99;
+    EXPECT_FALSE(GetOverlappedResult(h, &cancelled.ov, &n, FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_EQ(n, 0u);
+
+    // Closing the last handle cancels what is still pending on it, likewise.
+    Read closed;
+    EXPECT_FALSE(closed.issue(h));
+    ASSERT_TRUE(CloseHandle(h));
+    EXPECT_EQ(winsim::hidPendingReadCount(id), 0u);
+    EXPECT_EQ(closed.ov.Internal, kCancelled);
+    EXPECT_TRUE(closed.signalled());
 }
 
 TEST_F(HidIo, GetOverlappedResultWaitsForTheReadNotForTheEvent) {

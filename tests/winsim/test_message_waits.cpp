@@ -1,5 +1,5 @@
 // Waits: kernel objects (events, threads, named events) and MsgWaitForMultipleObjects, which also wakes for
-// messages in the queue.
+// messages in the queue; and which changes wake which waits.
 #include "support/winsim_fixture.h"
 #include "test_message_support.h"
 
@@ -12,6 +12,29 @@ class WaitTest : public WinsimTest {};
 DWORD WINAPI waitThenExit(LPVOID parameter) {
     WaitForSingleObject(static_cast<HANDLE>(parameter), INFINITE);
     return 42;
+}
+
+DWORD WINAPI waitForEvent(LPVOID parameter) {
+    return WaitForSingleObject(static_cast<HANDLE>(parameter), INFINITE);
+}
+
+DWORD WINAPI waitForBoth(LPVOID parameter) {
+    return WaitForMultipleObjects(2, static_cast<HANDLE*>(parameter), TRUE, INFINITE);
+}
+
+// Input waits already: only the event can complete the wait.
+DWORD WINAPI waitForEventAndInput(LPVOID parameter) {
+    HANDLE event = parameter;
+    PostMessageA(nullptr, WM_USER, 0, 0);
+    return MsgWaitForMultipleObjects(1, &event, TRUE, INFINITE, QS_POSTMESSAGE);
+}
+
+// A thread that has never come back from a wait has no record yet.
+uint64_t wakeupsOf(DWORD threadId) {
+    for (const auto& t : winsim::threadWakeups()) {
+        if (t.threadId == threadId) return t.wakeups;
+    }
+    return 0;
 }
 
 LRESULT CALLBACK answerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -125,4 +148,67 @@ TEST_F(WaitTest, MsgWaitThenPeekServesAMessageSentFromAnotherThread) {
     waiter.join();
     EXPECT_EQ(wakes, (std::vector<DWORD>{WAIT_OBJECT_0 + 1, WAIT_OBJECT_0}));
     CloseHandle(stop);
+}
+
+TEST_F(WaitTest, AThreadWaitingOnItsEventSleepsThroughEverythingElse) {
+    registerClass("Busy", recordingProc);
+    messageLog().clear();
+    winsim::advanceClock(0);  // pinned: the timer ticks when the test moves the clock
+    HANDLE mine = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE other = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    DWORD waiterId = 0;
+    HANDLE waiter = CreateThread(nullptr, 0, waitForEvent, mine, 0, &waiterId);
+    ASSERT_TRUE(winsim::waitUntilBlocked(waiterId, 5000));
+
+    // Elsewhere: another event set again and again, messages posted to a thread's window, its timer ticking.
+    constexpr int kRounds = 20;
+    {
+        HWND busy = nullptr;
+        LoopThread owner([&] {
+            busy = makeWindow("Busy");
+            SetTimer(busy, 1, 100, nullptr);
+        });
+        for (int i = 0; i < kRounds; ++i) {
+            SetEvent(other);
+            PostMessageA(busy, WM_USER, static_cast<WPARAM>(i), 0);
+            winsim::advanceClock(100);
+            ASSERT_TRUE(winsim::waitUntilIdle(busy, 5000));
+        }
+    }
+    EXPECT_EQ(messageLog().only(WM_USER).size(), static_cast<size_t>(kRounds));
+    EXPECT_EQ(messageLog().only(WM_TIMER).size(), static_cast<size_t>(kRounds));
+    EXPECT_EQ(wakeupsOf(waiterId), 0u);
+
+    SetEvent(mine);
+    ASSERT_EQ(WaitForSingleObject(waiter, 5000), WAIT_OBJECT_0);
+    DWORD result = WAIT_FAILED;
+    GetExitCodeThread(waiter, &result);
+    EXPECT_EQ(result, WAIT_OBJECT_0);
+    EXPECT_EQ(wakeupsOf(waiterId), 1u);
+    CloseHandle(waiter);
+    CloseHandle(mine);
+    CloseHandle(other);
+}
+
+TEST_F(WaitTest, WaitsForAllObjectsWakeForEachOfThem) {
+    HANDLE events[] = {CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                       CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    DWORD allId = 0;
+    HANDLE all = CreateThread(nullptr, 0, waitForBoth, events, 0, &allId);
+    DWORD inputId = 0;
+    HANDLE objectAndInput = CreateThread(nullptr, 0, waitForEventAndInput, events[0], 0, &inputId);
+    ASSERT_TRUE(winsim::waitUntilBlocked(allId, 5000));
+    ASSERT_TRUE(winsim::waitUntilBlocked(inputId, 5000));
+
+    SetEvent(events[0]);
+    ASSERT_EQ(WaitForSingleObject(objectAndInput, 5000), WAIT_OBJECT_0);
+    DWORD result = WAIT_FAILED;
+    GetExitCodeThread(objectAndInput, &result);
+    EXPECT_EQ(result, WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(all, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    SetEvent(events[1]);
+    ASSERT_EQ(WaitForSingleObject(all, 5000), WAIT_OBJECT_0);
+    GetExitCodeThread(all, &result);
+    EXPECT_EQ(result, WAIT_OBJECT_0);
+    for (HANDLE h : {all, objectAndInput, events[0], events[1]}) CloseHandle(h);
 }

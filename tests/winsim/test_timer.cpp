@@ -164,7 +164,7 @@ TEST_F(TimerTest, FollowingRealTimeTicksComeInRealTime) {
     // A timer set from here for a thread already blocked in GetMessageA: that thread wakes for its tick.
     HWND remote = nullptr;
     LoopThread owner([&] { remote = makeWindow("Recording"); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let it block
+    ASSERT_TRUE(winsim::waitUntilBlocked(owner.threadId(), 5000));  // in GetMessageA
     ASSERT_NE(SetTimer(remote, 2, 30, nullptr), 0u);
     EXPECT_TRUE(waitUntil([] { return !messageLog().only(WM_TIMER).empty(); }));
 }

@@ -5,8 +5,10 @@
 // does. A read either takes a queued report at once or stays pending until the device produces a report or
 // a failure, the device goes away, or the read is cancelled. Like Windows, a pending read keeps the caller's
 // OVERLAPPED and buffer until it completes: completion writes the status into OVERLAPPED.Internal, the byte
-// count into InternalHigh, and signals the OVERLAPPED's event. Cancelled reads complete a moment later on a
-// completion thread of winsim's, so a program that frees the OVERLAPPED or the buffer too early is caught.
+// count into InternalHigh, and signals the OVERLAPPED's event. A cancelled read (CancelIo, or the closing of
+// its handle) completes inside that call with ERROR_OPERATION_ABORTED. A test can make cancelled reads
+// complete later on a completion thread of winsim's (hidSetCancelDelay), to watch what a program does with
+// a cancelled read that has not completed yet.
 #include "hid_state.h"
 #include "internal.h"
 
@@ -89,11 +91,18 @@ struct HidDevice {
     size_t cancellingReads = 0;  // cancelled reads whose completion has not happened yet
 };
 
+// The threads in GetOverlappedResult with bWait or in a blocking ReadFile: they wait for the status, not for
+// an event. Never destroyed, like stateChanged.
+WaitList& ioCompleted() {
+    static auto& list = *new WaitList;
+    return list;
+}
+
 void completeRead(const PendingRead& read, ULONG_PTR status, DWORD bytes) {
     read.overlapped->Internal = status;
     read.overlapped->InternalHigh = bytes;
     if (read.event) signalEvent(*read.event);
-    stateChanged().notify_all();  // GetOverlappedResult waits for the status, not for the event
+    ioCompleted().notify_all();
 }
 
 // Completes a read with the next input: copies the report into the caller's buffer, or fails the read.
@@ -107,28 +116,32 @@ void completeRead(const PendingRead& read, const QueuedInput& input) {
     completeRead(read, kStatusSuccess, bytes);
 }
 
-// Completes cancelled reads a moment after CancelIo or CloseHandle, on its own thread, as the I/O manager
-// completes them after the cancel call has returned.
+// Completes cancelled reads: at once, or, once a test has set a delay, that long after CancelIo or
+// CloseHandle, on a thread of its own.
 class CompletionWorker {
   public:
     static CompletionWorker& instance() {
-        // bigLock and stateChanged must outlive the worker, which joins its thread when the program ends.
+        // bigLock must outlive the worker, which joins its thread when the program ends.
         (void)bigLock();
-        (void)stateChanged();
         static CompletionWorker worker;
         return worker;
     }
 
     // Requires bigLock.
-    void schedule(const std::shared_ptr<HidDevice>& device, PendingRead read, DWORD error) {
+    void cancel(const std::shared_ptr<HidDevice>& device, PendingRead read) {
+        const ULONG_PTR status = statusFromError(ERROR_OPERATION_ABORTED);
+        if (delay_.count() == 0) {
+            completeRead(read, status, 0);
+            return;
+        }
         ++device->cancellingReads;
-        Item item{Clock::now() + delay_, device, std::move(read), statusFromError(error)};
+        Item item{Clock::now() + delay_, device, std::move(read), status};
         const auto later =
             std::upper_bound(items_.begin(), items_.end(), item.due,
                              [](Clock::time_point due, const Item& other) { return due < other.due; });
         items_.insert(later, std::move(item));
         if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
-        stateChanged().notify_all();
+        scheduled_.notify_all();
     }
 
     // Requires bigLock. Cancellations already scheduled keep their time.
@@ -144,13 +157,13 @@ class CompletionWorker {
         {
             Lock lock(bigLock());
             stop_ = true;
+            scheduled_.notify_all();
         }
-        stateChanged().notify_all();
         if (thread_.joinable()) thread_.join();
     }
 
   private:
-    static constexpr std::chrono::milliseconds kDefaultDelay{1};
+    static constexpr std::chrono::milliseconds kDefaultDelay{0};
 
     struct Item {
         Clock::time_point due;
@@ -166,11 +179,9 @@ class CompletionWorker {
         Lock lock(bigLock());
         while (!stop_) {
             if (items_.empty()) {
-                stateChanged().wait(lock);
-                countWakeup();
+                scheduled_.wait(lock);
             } else if (items_.front().due > Clock::now()) {
-                stateChanged().wait_until(lock, items_.front().due);
-                countWakeup();
+                scheduled_.wait_until(lock, items_.front().due);
             } else {
                 Item item = std::move(items_.front());
                 items_.pop_front();
@@ -182,6 +193,7 @@ class CompletionWorker {
 
     std::deque<Item> items_;  // in order of `due`
     std::chrono::milliseconds delay_ = kDefaultDelay;
+    WaitList scheduled_;  // the worker's own thread, woken by a new cancellation or by the end
     bool stop_ = false;
     std::thread thread_;
 };
@@ -197,12 +209,11 @@ struct HidFile final : KernelObject {
     std::deque<QueuedInput> queue;
     std::deque<PendingRead> reads;  // oldest first
 
-    // Closing the handle cancels its reads; they complete afterwards.
+    // Closing the handle cancels its reads.
     void onHandleClosed() override {
         closed = true;
         queue.clear();
-        for (auto& read : reads)
-            CompletionWorker::instance().schedule(device, std::move(read), ERROR_OPERATION_ABORTED);
+        for (auto& read : reads) CompletionWorker::instance().cancel(device, std::move(read));
         reads.clear();
     }
 
@@ -467,10 +478,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     } else {
         own.Internal = kStatusPending;
         file->reads.push_back(read);
-        while (own.Internal == kStatusPending) {
-            stateChanged().wait(lock);
-            countWakeup();
-        }
+        while (own.Internal == kStatusPending) ioCompleted().wait(lock);
     }
 
     const OVERLAPPED& done = *read.overlapped;
@@ -529,7 +537,7 @@ BOOL WINAPI CancelIo(HANDLE hFile) {
     const DWORD caller = currentThreadId();
     std::erase_if(file->reads, [&](PendingRead& read) {
         if (read.threadId != caller) return false;
-        CompletionWorker::instance().schedule(file->device, std::move(read), ERROR_OPERATION_ABORTED);
+        CompletionWorker::instance().cancel(file->device, std::move(read));
         return true;
     });
     return TRUE;
@@ -542,10 +550,7 @@ BOOL WINAPI GetOverlappedResult(HANDLE, LPOVERLAPPED lpOverlapped, LPDWORD lpNum
     Lock lock(bigLock());
     if (lpOverlapped->Internal == kStatusPending) {
         if (!bWait) return fail(ERROR_IO_INCOMPLETE, FALSE);
-        while (lpOverlapped->Internal == kStatusPending) {
-            stateChanged().wait(lock);
-            countWakeup();
-        }
+        while (lpOverlapped->Internal == kStatusPending) ioCompleted().wait(lock);
     }
     if (lpNumberOfBytesTransferred != nullptr) {
         *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);

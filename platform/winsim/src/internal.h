@@ -21,13 +21,42 @@ namespace winsim::detail {
 std::mutex& bigLock();
 using Lock = std::unique_lock<std::mutex>;
 
-// Notified (notify_all) after every change that a waiting thread may be looking for: an event set, a thread
-// ended, a message posted or sent, an I/O completed.
-std::condition_variable& stateChanged();
+using Clock = std::chrono::steady_clock;
+
+struct Waiter;  // a thread's own condition variable (wait_list.cpp)
+
+// The threads waiting for one kind of change. Each thread waits on a condition variable of its own, and a
+// change notifies only the threads on the lists it concerns, so an idle thread is not woken by everything
+// that happens elsewhere in the system. Every member requires bigLock.
+class WaitList {
+  public:
+    WaitList() = default;
+    WaitList(const WaitList&) = delete;
+    WaitList& operator=(const WaitList&) = delete;
+
+    // Wakes every thread that listens to this list.
+    void notify_all();
+    // The calling thread waits, bigLock released meanwhile, until this list (or another list it listens to)
+    // is notified, the deadline passes, or for nothing. Callers look again at what they wait for.
+    void wait(Lock& lock);
+    std::cv_status wait_until(Lock& lock, Clock::time_point deadline);
+
+  private:
+    friend class Listening;
+    std::vector<Waiter*> waiters_;
+};
+
+// Notified after every change that a message wait (GetMessageA, SendMessage, MsgWaitForMultipleObjects,
+// modal loops) or a control-API wait may be looking for: a message posted or sent, a timer set, the clock
+// moved, a box, menu or dialog opened or answered, a playback ended. Threads waiting only on kernel objects
+// do not listen to it: an event set or a thread ended notifies the waiters of that object alone.
+WaitList& stateChanged();
 
 // A kernel object behind a HANDLE. Objects live as long as a handle or an operation in progress holds them.
 struct KernelObject {
     virtual ~KernelObject() = default;
+    // The threads waiting on this object, notified when it may have become signalled.
+    WaitList waiters;
     // Waitable objects answer whether a wait on them would be satisfied now...
     virtual bool isSignaled() const { return false; }
     // ...and take the signal when a wait is satisfied by them (auto-reset events reset here).
@@ -55,18 +84,36 @@ template <class T>
 std::shared_ptr<T> lookupHandleAs(HANDLE handle) {
     return std::dynamic_pointer_cast<T>(lookupHandle(handle));
 }
-// Sets an event object and wakes waiters.
+// Sets an event object and wakes the threads waiting on it.
 void signalEvent(Event& event);
+
+// While it lives, the calling thread listens to the objects' lists of waiters (and to `also`, unless null),
+// so that any of them wakes its waits. Constructed and destroyed with bigLock held, around the waits.
+class Listening {
+  public:
+    Listening(const std::vector<std::shared_ptr<KernelObject>>& objects, WaitList* also);
+    ~Listening();
+    Listening(const Listening&) = delete;
+    Listening& operator=(const Listening&) = delete;
+
+  private:
+    std::vector<WaitList*> lists_;
+};
+
+// The calling thread waits, bigLock released meanwhile, until a list it listens to is notified, the deadline
+// passes (max: none), or for nothing; counts the wake-up.
+std::cv_status waitListening(Lock& lock, Clock::time_point deadline);
 
 // Waits, with bigLock held through `lock`, until the wait on `objects` is satisfied, `wake` answers true, or
 // the time-out passes. Results as WaitForMultipleObjects: WAIT_OBJECT_0 + index, WAIT_TIMEOUT, or
-// WAIT_OBJECT_0 + objects.size() when `wake` fired first.
+// WAIT_OBJECT_0 + objects.size() when `wake` fired first. The objects wake it; with a `wake`, so does
+// stateChanged. A `wake` that looks at objects of its own needs a Listening to them around the wait.
 DWORD waitLocked(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& objects, bool waitAll,
                  DWORD milliseconds, const std::function<bool()>& wake);
 
 // Every return from a wait on a condition variable (satisfied, timed out or woken for nothing) counts as one
-// wake-up of the calling thread (winsim::threadWakeups). winsim's own threads mark themselves, so a figure
-// can leave them out.
+// wake-up of the calling thread (winsim::threadWakeups); WaitList counts its own. winsim's own threads mark
+// themselves, so a figure can leave them out.
 void countWakeup();
 void markSimulatorThread();
 
@@ -102,7 +149,6 @@ void broadcastDeviceArrival(const std::string& devicePath);
 void broadcastDeviceRemoval(const std::string& devicePath, const std::vector<HANDLE>& deviceHandles);
 
 // Time-out helpers.
-using Clock = std::chrono::steady_clock;
 inline Clock::time_point deadlineAfter(DWORD milliseconds) {
     if (milliseconds == INFINITE) return Clock::time_point::max();
     return Clock::now() + std::chrono::milliseconds(milliseconds);

@@ -60,11 +60,6 @@ std::mutex& bigLock() {
     return m;
 }
 
-std::condition_variable& stateChanged() {
-    static std::condition_variable cv;
-    return cv;
-}
-
 HANDLE insertHandle(std::shared_ptr<KernelObject> object) {
     KernelState& s = state();
     uintptr_t value = s.nextHandle;
@@ -80,41 +75,43 @@ std::shared_ptr<KernelObject> lookupHandle(HANDLE handle) {
 
 void signalEvent(Event& event) {
     event.signaled = true;
-    stateChanged().notify_all();
+    event.waiters.notify_all();
 }
+
+namespace {
+
+// Takes the signal of the objects when the wait on them is satisfied now: WAIT_OBJECT_0 + index, or
+// WAIT_TIMEOUT when it is not.
+DWORD takeSignal(const std::vector<std::shared_ptr<KernelObject>>& objects, bool waitAll) {
+    if (waitAll) {
+        bool all = !objects.empty();
+        for (const auto& o : objects) all = all && o->isSignaled();
+        if (!all) return WAIT_TIMEOUT;
+        for (const auto& o : objects) o->consumeSignal();
+        return WAIT_OBJECT_0;
+    }
+    for (size_t i = 0; i < objects.size(); ++i) {
+        if (objects[i]->isSignaled()) {
+            objects[i]->consumeSignal();
+            return WAIT_OBJECT_0 + static_cast<DWORD>(i);
+        }
+    }
+    return WAIT_TIMEOUT;
+}
+
+}  // namespace
 
 DWORD waitLocked(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& objects, bool waitAll,
                  DWORD milliseconds, const std::function<bool()>& wake) {
     const auto deadline = deadlineAfter(milliseconds);
+    // Only a wait that looks at more than its objects listens to the changes of the whole system.
+    Listening listening(objects, wake ? &stateChanged() : nullptr);
     for (;;) {
-        if (waitAll) {
-            bool all = !objects.empty();
-            for (const auto& o : objects) all = all && o->isSignaled();
-            if (all) {
-                for (const auto& o : objects) o->consumeSignal();
-                return WAIT_OBJECT_0;
-            }
-        } else {
-            for (size_t i = 0; i < objects.size(); ++i) {
-                if (objects[i]->isSignaled()) {
-                    objects[i]->consumeSignal();
-                    return WAIT_OBJECT_0 + static_cast<DWORD>(i);
-                }
-            }
-        }
+        if (const DWORD r = takeSignal(objects, waitAll); r != WAIT_TIMEOUT) return r;
         if (wake && wake()) return WAIT_OBJECT_0 + static_cast<DWORD>(objects.size());
-        if (deadline == Clock::time_point::max()) {
-            stateChanged().wait(lock);
-            countWakeup();
-        } else if (const auto woke = stateChanged().wait_until(lock, deadline);
-                   countWakeup(), woke == std::cv_status::timeout) {
+        if (waitListening(lock, deadline) == std::cv_status::timeout) {
             // One last look: the state may have changed right at the deadline.
-            for (size_t i = 0; i < objects.size() && !waitAll; ++i) {
-                if (objects[i]->isSignaled()) {
-                    objects[i]->consumeSignal();
-                    return WAIT_OBJECT_0 + static_cast<DWORD>(i);
-                }
-            }
+            if (const DWORD r = takeSignal(objects, waitAll); r != WAIT_TIMEOUT) return r;
             if (wake && wake()) return WAIT_OBJECT_0 + static_cast<DWORD>(objects.size());
             return WAIT_TIMEOUT;
         }
@@ -157,7 +154,9 @@ size_t openHandleCount() {
     return state().handles.size();
 }
 
-void setCurrentProcessId(DWORD processId) { detail::setCurrentProcessId(processId); }
+void setCurrentProcessId(DWORD processId) {
+    detail::setCurrentProcessId(processId);
+}
 
 }  // namespace winsim
 
@@ -294,7 +293,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
         Lock lock(bigLock());
         thread->exitCode = code;
         thread->exited = true;
-        stateChanged().notify_all();
+        thread->waiters.notify_all();
     }).detach();
     if (lpThreadId != nullptr) *lpThreadId = threadId;
     return handle;

@@ -253,8 +253,8 @@ bool tickWaiting(const MessageMatch& match) {
 
 // waitLocked, cut short when the calling thread's next timer tick that `match` accepts falls due, so that a
 // `wake` that looks for ticks is asked again in time. A timer set meanwhile (from another thread) makes it
-// work out that moment again. (A pinned clock moves only through the control API, which wakes every
-// waiter.)
+// work out that moment again. (A pinned clock moves only through the control API, which notifies
+// stateChanged.)
 DWORD waitLockedWithTimers(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& objects,
                            bool waitAll, DWORD milliseconds, const std::function<bool()>& wake,
                            const MessageMatch& match) {
@@ -710,7 +710,8 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOO
     };
     const MessageMatch ticks = [dwWakeMask](const MSG&) { return (dwWakeMask & QS_TIMER) != 0; };
     if (!fWaitAll) return waitLockedWithTimers(lock, objects, false, dwMilliseconds, inputWaits, ticks);
-    // All objects and input together.
+    // All objects and input together: the objects wake the wait as well as the input does.
+    Listening toObjects(objects, nullptr);
     const DWORD r = waitLockedWithTimers(
         lock, {}, false, dwMilliseconds,
         [&] {
@@ -747,12 +748,11 @@ bool waitUntilIdle(HWND window, DWORD milliseconds) {
         auto it = state().queues.find(w->threadId);
         const auto anything = [](const MSG&) { return true; };
         if (it != state().queues.end() && it->second->idle && it->second->sent.empty() &&
-            it->second->posted.empty() && millisecondsToNextTick(w->threadId, localMillisLocked(), anything) != 0) {
+            it->second->posted.empty() &&
+            millisecondsToNextTick(w->threadId, localMillisLocked(), anything) != 0) {
             return true;
         }
-        const auto woke = stateChanged().wait_until(lock, deadline);
-        countWakeup();
-        if (woke == std::cv_status::timeout) return false;
+        if (stateChanged().wait_until(lock, deadline) == std::cv_status::timeout) return false;
     }
 }
 

@@ -121,6 +121,7 @@ void returnFirst(OpenDevice& d, PlaybackEnd end, Clock::time_point at) {
     record.end = end;
     record.endTime = tickOf(at);
     callBack(d);
+    stateChanged().notify_all();  // waitForWaveOutPlaybacks looks at the records again
 }
 
 // Returns every buffer that has played to its end by `now`, the next one of the queue following at once;
@@ -147,9 +148,8 @@ Clock::time_point returnPlayedBuffers(Clock::time_point now) {
 class PlaybackClock {
   public:
     static PlaybackClock& instance() {
-        // bigLock and stateChanged must outlive the clock, which joins its thread when the program ends.
+        // bigLock must outlive the clock, which joins its thread when the program ends.
         (void)bigLock();
-        (void)stateChanged();
         static PlaybackClock clock;
         return clock;
     }
@@ -163,8 +163,8 @@ class PlaybackClock {
         {
             Lock lock(bigLock());
             stop_ = true;
+            stateChanged().notify_all();
         }
-        stateChanged().notify_all();
         if (thread_.joinable()) thread_.join();
     }
 
@@ -181,7 +181,6 @@ class PlaybackClock {
             } else {
                 stateChanged().wait_until(lock, next);
             }
-            countWakeup();
         }
     }
 

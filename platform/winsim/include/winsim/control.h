@@ -35,6 +35,11 @@ struct ThreadWakeups {
 };
 std::vector<ThreadWakeups> threadWakeups();
 
+// Waits until the thread sits blocked in a wait inside winsim (WaitForSingleObject, GetMessageA,
+// GetOverlappedResult...): all it did before that wait is done, and it stays there until something wakes it.
+// False when the time ran out first.
+bool waitUntilBlocked(DWORD threadId, DWORD milliseconds);
+
 // Waits until the thread that owns `window` sits in GetMessageA with nothing sent, posted or due for it:
 // everything given to it so far has been handled. False when the window is gone or the time ran out.
 bool waitUntilIdle(HWND window, DWORD milliseconds);
@@ -121,8 +126,9 @@ size_t hidOutstandingPreparsedData();            // HidD_GetPreparsedData result
 size_t hidOpenDeviceInfoSets();                  // SetupDiGetClassDevsA results not yet destroyed
 // Highest interface index that SetupDiEnumDeviceInterfaces was asked for since reset (-1: none).
 int hidHighestEnumeratedIndex();
-// How long after CancelIo (or the closing of its handle) a cancelled read completes: 1 ms unless changed
-// (until reset), so a test can watch a cancelled read that has not completed yet.
+// How long after CancelIo (or the closing of its handle) a cancelled read completes. 0 until changed (until
+// reset): it completes inside that call. Longer, it completes afterwards on a thread of winsim's, so a test
+// can watch a cancelled read that has not completed yet.
 void hidSetCancelDelay(DWORD milliseconds);
 
 // ---- windows and messages -------------------------------------------------------------------------------
@@ -161,7 +167,8 @@ bool registryKeyExists(const std::string& keyPath);
 // Create: RegCreateKeyA/RegCreateKeyExA naming the key (whether or not it exists). Open: RegOpenKeyExA
 // naming it. SetValue: RegSetValueExA through any handle to it.
 enum class RegistryOperation { Create, Open, SetValue };
-void registryRefuse(RegistryOperation operation, const std::string& keyPath, LONG error = ERROR_ACCESS_DENIED);
+void registryRefuse(RegistryOperation operation, const std::string& keyPath,
+                    LONG error = ERROR_ACCESS_DENIED);
 
 // Notification area (Shell_NotifyIconA): the icons, in the order they were added. Icons are the HICONs the
 // program gave; `flags` tells which of icon, tip and callback message were ever set (NIF_ICON, NIF_TIP,
@@ -227,8 +234,8 @@ struct MessageBoxCall {
     bool timedOut = false;  // nobody answered in time
 };
 std::vector<MessageBoxCall> messageBoxes();  // every box since reset, oldest first
-void scriptMessageBoxAnswer(int answer);     // queued: each box that opens takes the oldest (IDOK, IDCANCEL...)
-bool answerMessageBox(int answer);           // answers the newest open box; false when none is open
+void scriptMessageBoxAnswer(int answer);  // queued: each box that opens takes the oldest (IDOK, IDCANCEL...)
+bool answerMessageBox(int answer);        // answers the newest open box; false when none is open
 bool waitForMessageBox(DWORD milliseconds);  // until a box is open (real time); false when none opened
 void setMessageBoxTimeout(DWORD milliseconds);
 
@@ -240,7 +247,6 @@ void setRecordingDevices(const std::vector<std::string>& productNames);
 // The device's capabilities query fails with `error` (an MMSYSERR_ code; 6 is MMSYSERR_NODRIVER).
 void failPlaybackDeviceCaps(UINT device, UINT error = 6);
 void failRecordingDeviceCaps(UINT device, UINT error = 6);
-
 
 // ---- resources, menus, dialogs, accelerators (resource.cpp, menu.cpp, dialog.cpp) ----------------------
 // (also icon.cpp and accelerator.cpp)
@@ -301,8 +307,8 @@ struct DialogControl {
     WORD id = 0;  // as the template holds it (a control id of -1 is 0xFFFF)
     std::string className;
     DWORD style = 0;
-    std::string text;   // the control's text now
-    int iconId = -1;    // an icon named by ordinal in the template (SS_ICON statics), else -1
+    std::string text;      // the control's text now
+    int iconId = -1;       // an icon named by ordinal in the template (SS_ICON statics), else -1
     HICON icon = nullptr;  // that icon as the control loaded it (null if it could not)
     short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
 };
@@ -314,8 +320,8 @@ struct DialogInfo {
     std::string caption;
     std::string fontName;  // DS_SETFONT
     WORD fontPointSize = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
-    bool running = false;                // its modal loop runs (WM_INITDIALOG has been handled)
+    short x = 0, y = 0, cx = 0, cy = 0;   // dialog units
+    bool running = false;                 // its modal loop runs (WM_INITDIALOG has been handled)
     std::vector<DialogControl> controls;  // in template order
 };
 std::vector<DialogInfo> openDialogs();

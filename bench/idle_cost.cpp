@@ -46,6 +46,8 @@ void PrintIdleCost(const IdleCost& cost, const std::function<std::string(const T
                     (name + " (thread " + std::to_string(t.threadId) + ")").c_str(),
                     static_cast<unsigned long long>(t.wakeups), cost.seconds, t.perSecond);
     }
+    std::printf(
+        "  (a thread that has not once come back from a wait has no count yet and is not listed: 0/s)\n");
     std::printf("  processor time of the whole process: %.2f%% of one core\n", cost.cpuPercentOfCore);
 }
 

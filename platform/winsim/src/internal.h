@@ -116,6 +116,8 @@ DWORD waitLocked(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& o
 // themselves, so a figure can leave them out.
 void countWakeup();
 void markSimulatorThread();
+// Lists the calling thread among the threads that wait, with no wake-up yet, as it begins to wait.
+void enrolWaitingThread();
 
 // The calling thread's simulated identity.
 DWORD currentThreadId();

@@ -109,6 +109,7 @@ DWORD waitLocked(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& o
     for (;;) {
         if (const DWORD r = takeSignal(objects, waitAll); r != WAIT_TIMEOUT) return r;
         if (wake && wake()) return WAIT_OBJECT_0 + static_cast<DWORD>(objects.size());
+        if (milliseconds == 0) return WAIT_TIMEOUT;  // a look, not a wait: the thread never sleeps
         if (waitListening(lock, deadline) == std::cv_status::timeout) {
             // One last look: the state may have changed right at the deadline.
             if (const DWORD r = takeSignal(objects, waitAll); r != WAIT_TIMEOUT) return r;

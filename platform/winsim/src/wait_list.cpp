@@ -30,6 +30,7 @@ WaitList& blockingBegan() {
 }
 
 std::cv_status waitOwn(Lock& lock, Clock::time_point deadline) {
+    enrolWaitingThread();
     std::cv_status result = std::cv_status::no_timeout;
     if (deadline == Clock::time_point::max()) {
         ownWaiter.wakeUp.wait(lock);

@@ -12,7 +12,7 @@ namespace {
 
 struct ThreadRecord {
     DWORD threadId = 0;
-    bool simulator = false;
+    std::atomic<bool> simulator{false};
     std::atomic<uint64_t> wakeups{0};
 };
 
@@ -43,6 +43,10 @@ ThreadRecord& ownRecord() {
 
 void countWakeup() {
     ownRecord().wakeups.fetch_add(1, std::memory_order_relaxed);
+}
+
+void enrolWaitingThread() {
+    (void)ownRecord();
 }
 
 void markSimulatorThread() {

@@ -21,6 +21,8 @@ constexpr size_t kPostQuota = 10000;
 constexpr DWORD kDefaultHungMilliseconds = 5000;
 constexpr DWORD kHungCheckMilliseconds = 50;
 
+struct ThreadQueue;
+
 struct SentMessage {
     HWND hwnd = nullptr;
     UINT message = 0;
@@ -35,11 +37,15 @@ struct SentMessage {
     // returns, as between processes: a receiver that keeps the pointer reads freed memory.
     std::unique_ptr<COPYDATASTRUCT> copyData;
     std::unique_ptr<char[]> payload;
-    char* senderBuffer = nullptr;  // WM_GETTEXT: where the answer is copied back while the sender waits
-                                   // (WCHARs when `wide`)
+    char* senderBuffer = nullptr;       // WM_GETTEXT: where the answer is copied back while the sender waits
+                                        // (WCHARs when `wide`)
+    std::weak_ptr<ThreadQueue> sender;  // told when the message is answered
 };
 
 struct ThreadQueue {
+    // Notified when a message is posted or sent to this thread, or one it sent is answered: the thread's
+    // own message waits listen to it, so traffic between two threads wakes no third one.
+    WaitList changed;
     std::deque<MSG> posted;
     std::deque<std::shared_ptr<SentMessage>> sent;
     bool quitPosted = false;
@@ -69,6 +75,13 @@ void finish(SentMessage& m, LRESULT result, DWORD error) {
     m.done = true;
     m.payload.reset();
     m.copyData.reset();
+    if (auto sender = m.sender.lock()) sender->changed.notify_all();
+}
+
+// Notified as a thread settles in GetMessageA with nothing to do (winsim::waitUntilIdle).
+WaitList& idleChanged() {
+    static auto& list = *new WaitList;
+    return list;
 }
 
 void dropQueue(DWORD threadId) {
@@ -160,7 +173,6 @@ void deliverSent(Lock& lock, ThreadQueue& q, const std::shared_ptr<SentMessage>&
     auto w = findWindow(m->hwnd);
     if (!w) {
         finish(*m, 0, ERROR_INVALID_WINDOW_HANDLE);
-        stateChanged().notify_all();
         return;
     }
     const WNDPROC proc = w->proc;
@@ -188,7 +200,6 @@ void deliverSent(Lock& lock, ThreadQueue& q, const std::shared_ptr<SentMessage>&
         }
     }
     finish(*m, result, ERROR_SUCCESS);
-    stateChanged().notify_all();
 }
 
 // Serves every message that waits in the calling thread's queue of sent messages, oldest first.
@@ -315,8 +326,10 @@ bool sendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT fl
         return false;
     }
     auto own = currentQueue();
+    m->sender = own;
     target->sent.push_back(m);
-    stateChanged().notify_all();
+    target->changed.notify_all();
+    Listening toOwnQueue({}, &own->changed);
 
     // SMTO_BLOCK: the sender serves nothing while it waits.
     const bool serve = (flags & SMTO_BLOCK) == 0;
@@ -402,7 +415,7 @@ bool postTo(ThreadQueue& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return false;
     }
     q.posted.push_back(MSG{hwnd, message, wParam, lParam, GetTickCount(), {0, 0}});
-    stateChanged().notify_all();
+    q.changed.notify_all();
     return true;
 }
 
@@ -448,6 +461,7 @@ void forgetWindowMessages(HWND hwnd, DWORD threadId) {
 bool waitForMessages(Lock& lock, DWORD milliseconds, const std::function<bool()>& wake) {
     auto q = currentQueue();
     WaitingForInput looking(*q);
+    Listening toQueue({}, &q->changed);
     const DWORD r = waitLockedWithTimers(
         lock, {}, false, milliseconds,
         [&] {
@@ -591,7 +605,8 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
         }
         if (takeTimerTick(currentThreadId(), localMillisLocked(), fits, true, lpMsg)) return TRUE;
         q->idle = true;
-        stateChanged().notify_all();
+        idleChanged().notify_all();
+        Listening toQueue({}, &q->changed);
         waitLockedWithTimers(
             lock, {}, false, INFINITE,
             [&] {
@@ -709,6 +724,7 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOO
         return (dwWakeMask & QS_TIMER) != 0 && tickWaiting(anyMessage);
     };
     const MessageMatch ticks = [dwWakeMask](const MSG&) { return (dwWakeMask & QS_TIMER) != 0; };
+    Listening toQueue({}, &q->changed);
     if (!fWaitAll) return waitLockedWithTimers(lock, objects, false, dwMilliseconds, inputWaits, ticks);
     // All objects and input together: the objects wake the wait as well as the input does.
     Listening toObjects(objects, nullptr);
@@ -752,6 +768,7 @@ bool waitUntilIdle(HWND window, DWORD milliseconds) {
             millisecondsToNextTick(w->threadId, localMillisLocked(), anything) != 0) {
             return true;
         }
+        Listening toIdle({}, &idleChanged());
         if (stateChanged().wait_until(lock, deadline) == std::cv_status::timeout) return false;
     }
 }

@@ -1,4 +1,4 @@
-// The reader thread: polls the handset for as long as the handset is open.
+// The reader thread: takes up the handset's input reports for as long as the handset is open.
 #pragma once
 
 #include <windows.h>

@@ -17,7 +17,7 @@ WINESERVER=/usr/lib/wine/wineserver
 wine_env_xvfb_pid=""
 wine_env_prefix=""
 
-# The machine a Windows program is built for, from its PE header: 14c (x86) or 8664 (x64).
+# The machine a Windows program is built for, from its PE header, in hex: 014c (x86) or 8664 (x64).
 wine_env_pe_machine() {
     local offset
     offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ') || return 1
@@ -26,7 +26,10 @@ wine_env_pe_machine() {
 }
 
 wine_env_use_loader_for() {
-    if [ "$(wine_env_pe_machine "$1")" = 14c ]; then
+    local machine
+    machine=$(wine_env_pe_machine "$1") || machine=0
+    # od prints the field with its leading zero (014c): compare numbers, not texts.
+    if [ -n "$machine" ] && (( 16#$machine == 16#14c )); then
         WINE=/usr/lib/wine/wine
     else
         WINE=/usr/lib/wine/wine64

@@ -265,8 +265,8 @@ PollResult PollOnce(const ReaderEvents& events) {
     int lastReported = lastReportedCode;
     const bool delivered = PassesRepeatFilter(step.code, lastReported);
     lastReportedCode = lastReported;
-    // A reader told to stop (the handset was pulled out, or the library is closing) delivers nothing more,
-    // and neither does one whose callback was unbound while it waited.
+    // A reader told to stop (the handset was pulled out, or the library is closing) delivers nothing more.
+    // The key goes to the callback bound now, which a Bind during the wait may have replaced.
     const KeyEventCallback callback = keyCallback;
     if (delivered && callback != nullptr && WaitForSingleObject(events.stop, 0) != WAIT_OBJECT_0)
         callback(step.code);

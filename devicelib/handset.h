@@ -15,8 +15,8 @@ bool KeyCallbackBound();
 // The hook state the poll compares against; set to on hook each time the handset is opened.
 void ResetPreviousHookState();
 
-// The reader's own events: `stop` ends it, `wake` makes it look again (a key callback bound or unbound, an
-// EEPROM exchange asking for the input reports).
+// The reader's own events: `stop` ends it, `wake` makes it look again (a key callback bound, an EEPROM
+// exchange asking for the input reports).
 struct ReaderEvents {
     HANDLE stop = nullptr;
     HANDLE wake = nullptr;

@@ -212,8 +212,8 @@ ReadOutcome TakeCompletedRead(HandsetConnection& connection, std::array<uint8_t,
 
 }  // namespace
 
-ReadOutcome ReadInputReport(HandsetConnection& connection, std::initializer_list<HANDLE> giveUp,
-                            DWORD timeoutMs, std::array<uint8_t, kInputReportSize>& report) {
+ReadOutcome ReadInputReport(HandsetConnection& connection, const GiveUpEvents& giveUp, DWORD timeoutMs,
+                            std::array<uint8_t, kInputReportSize>& report) {
     std::lock_guard<std::mutex> lock(connection.readMutex);
     const DWORD length = connection.inputReportLength;
     if (connection.overlappedHandle == INVALID_HANDLE_VALUE || !connection.read || length < kKeyReportSize)
@@ -230,11 +230,10 @@ ReadOutcome ReadInputReport(HandsetConnection& connection, std::initializer_list
             return ReadOutcome::Broken;
         }
     }
-    constexpr size_t kMostWaits = 4;
-    HANDLE waits[kMostWaits] = {read.completion, connection.closing};
+    HANDLE waits[2 + std::tuple_size_v<GiveUpEvents>] = {read.completion, connection.closing};
     DWORD count = 2;
     for (HANDLE event : giveUp) {
-        if (event != nullptr && count < kMostWaits) waits[count++] = event;
+        if (event != nullptr) waits[count++] = event;
     }
     const DWORD result = WaitForMultipleObjects(count, waits, FALSE, timeoutMs);
     if (result == WAIT_OBJECT_0) return TakeCompletedRead(connection, report);

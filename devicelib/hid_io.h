@@ -5,9 +5,9 @@
 
 #include "report_protocol.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -89,11 +89,14 @@ enum class ReadOutcome {
     Broken,   // the read could not be issued or waited for: the handle no longer works
 };
 
+// Events that cut a wait for a report short; null entries are none.
+using GiveUpEvents = std::array<HANDLE, 2>;
+
 // Takes the next input report into `report` (zero-padded past what the handset sends), issuing the
 // connection's read if none is pending and waiting for it at most `timeoutMs` (INFINITE: until it completes
 // or the wait is given up). Only a read that completes with the full declared length is a report. Reads of
 // one connection are serialised.
-ReadOutcome ReadInputReport(HandsetConnection& connection, std::initializer_list<HANDLE> giveUp,
-                            DWORD timeoutMs, std::array<uint8_t, kInputReportSize>& report);
+ReadOutcome ReadInputReport(HandsetConnection& connection, const GiveUpEvents& giveUp, DWORD timeoutMs,
+                            std::array<uint8_t, kInputReportSize>& report);
 
 }  // namespace vocetta

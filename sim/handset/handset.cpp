@@ -40,8 +40,12 @@ struct Handset::Core final : winsim::HidDeviceModel {
 
     const HandsetConfig config;
     mutable std::mutex mutex;
-    mutable std::condition_variable changed;  // after every change; the device thread waits on it too
+    mutable std::condition_variable changed;  // after every change, for waitUntil
     uint64_t version = 0;                     // counts changes, for waitUntil
+    // Only for what the device thread acts on (repeating, EEPROM answers, vanishing, plugging, the end), so
+    // the stream of output reports a program writes does not wake it.
+    std::condition_variable deviceWake;
+    uint64_t deviceVersion = 0;
 
     winsim::HidDeviceId busId = -1;
     bool plugged = false;
@@ -80,6 +84,12 @@ struct Handset::Core final : winsim::HidDeviceModel {
         ++version;
         changed.notify_all();
     }
+    // A change the device thread acts on (requires `mutex`).
+    void deviceWorkLocked() {
+        ++deviceVersion;
+        deviceWake.notify_all();
+        changedLocked();
+    }
 
     // Sends an input report from the device (requires `mutex`; winsim never calls into a device model
     // with its own lock held, so taking winsim's lock here cannot deadlock).
@@ -106,7 +116,7 @@ struct Handset::Core final : winsim::HidDeviceModel {
         std::lock_guard lock(mutex);
         busId = id;
         plugged = true;
-        changedLocked();
+        deviceWorkLocked();
     }
 
     winsim::HidWriteOutcome onOutputReport(const uint8_t* report, size_t length) override {
@@ -163,7 +173,7 @@ struct Handset::Core final : winsim::HidDeviceModel {
             answer[2 + i] = address < eeprom.size() ? eeprom[address] : 0xFF;
         }
         eepromAnswers.push_back({Clock::now() + eepromAnswerDelay, std::move(answer)});
-        changedLocked();
+        deviceWorkLocked();
     }
 };
 
@@ -176,7 +186,7 @@ Handset::~Handset() {
     {
         std::lock_guard lock(core_->mutex);
         core_->stop = true;
-        core_->changedLocked();
+        core_->deviceWorkLocked();
     }
     deviceThread_.join();
 }
@@ -207,12 +217,12 @@ void Handset::runDeviceThread() {
         if (c.repeating()) wake = std::min(wake, c.nextRepeat);
         if (!c.eepromAnswers.empty()) wake = std::min(wake, c.eepromAnswers.front().due);
         if (c.vanishArmed) wake = std::min(wake, now + std::chrono::milliseconds(1));
-        const uint64_t seen = c.version;
-        const auto woken = [&] { return c.stop || c.version != seen; };
+        const uint64_t seen = c.deviceVersion;
+        const auto woken = [&] { return c.stop || c.deviceVersion != seen; };
         if (wake == Clock::time_point::max()) {
-            c.changed.wait(lock, woken);
+            c.deviceWake.wait(lock, woken);
         } else {
-            c.changed.wait_until(lock, wake, woken);
+            c.deviceWake.wait_until(lock, wake, woken);
         }
     }
 }
@@ -249,7 +259,7 @@ void Handset::unplug() {
         core_->plugged = false;
         core_->busId = -1;
         core_->eepromAnswers.clear();
-        core_->changedLocked();
+        core_->deviceWorkLocked();
     }
     winsim::hidUnplug(id);
 }
@@ -284,7 +294,7 @@ void Handset::pressScanCode(uint8_t code) {
     core_->heldScanCode = code;
     core_->nextRepeat = Clock::now() + core_->config.repeatInterval;
     core_->sendKeyStateLocked();
-    core_->changedLocked();  // the device thread starts or stops repeating
+    core_->deviceWorkLocked();  // the device thread starts or stops repeating
 }
 
 void Handset::release() {
@@ -437,7 +447,7 @@ void Handset::shortenInputReports(size_t length) {
 void Handset::vanishWhenReadPending() {
     std::lock_guard lock(core_->mutex);
     core_->vanishArmed = true;
-    core_->changedLocked();
+    core_->deviceWorkLocked();
 }
 
 void Handset::setEepromAnswerDelay(std::chrono::milliseconds delay) {

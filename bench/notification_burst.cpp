@@ -31,8 +31,6 @@ using bench::Clock;
 namespace {
 
 constexpr int kCallInProgress = 7;
-constexpr size_t kDisplayReportLength = 34;
-constexpr uint8_t kDisplayReportClass = 3;
 // How long a burst may still take once its last notification was sent.
 constexpr auto kHandlingBound = 20s;
 
@@ -87,15 +85,10 @@ void PrintRate(const char* kind, size_t count, const Outcome& o, const std::stri
 }
 
 // The burst's names on the display (those starting with its digit) in the order the handset was shown them,
-// from report `from` on; a redraw of the same name (each tick of the watchdog redraws) counts once.
+// from image `from` on; a redraw of the same name (each tick of the watchdog redraws) counts once.
 std::vector<std::string> NamesShown(const sim::Handset& handset, size_t from, char burstDigit) {
-    const std::vector<sim::Handset::Report> reports = handset.receivedReports();
     std::vector<std::string> shown;
-    for (size_t i = from; i < reports.size(); ++i) {
-        const auto& r = reports[i];
-        if (r.size() < kDisplayReportLength || r[1] != kDisplayReportClass) continue;
-        sim::DisplayImage image{};
-        std::copy(r.begin() + 2, r.begin() + 2 + static_cast<long>(image.size()), image.begin());
+    for (const sim::DisplayImage& image : handset.shownImages(from)) {
         const std::string lower = sim::readDisplay(image).lower;
         if (lower.empty() || lower[0] != burstDigit) continue;
         if (shown.empty() || shown.back() != lower) shown.push_back(lower);
@@ -121,7 +114,7 @@ void DisplayNames(bench::ProgramRun& run, StressReport& report, size_t count, in
         names.push_back(name);
         texts.push_back("CALL " + std::to_string(kCallInProgress) + " PARTNER_DISPNAME " + name);
     }
-    const size_t from = handset.receivedCount();
+    const size_t from = handset.shownImageCount();
     const std::string last = names.back();
     const Outcome o = SendWatching(run, texts, [&]() -> std::optional<Clock::time_point> {
         if (handset.display().lower == last) return Clock::now();

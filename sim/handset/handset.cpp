@@ -60,6 +60,7 @@ struct Handset::Core final : winsim::HidDeviceModel {
     size_t ringerSwitchedOn = 0;
     bool backlight = false;
     DisplayImage image{};
+    std::vector<DisplayImage> shown;  // every image a display report brought, in order
     std::array<uint8_t, 256> eeprom{};
     struct Answer {
         Clock::time_point due;
@@ -156,6 +157,7 @@ struct Handset::Core final : winsim::HidDeviceModel {
                 break;
             case kClassDisplay:
                 for (size_t cell = 0; cell < image.size(); ++cell) image[cell] = byte(kImageOffset + cell);
+                shown.push_back(image);
                 break;
             default: break;
         }
@@ -337,6 +339,17 @@ bool Handset::backlight() const {
 DisplayImage Handset::image() const {
     std::lock_guard lock(core_->mutex);
     return core_->image;
+}
+
+std::vector<DisplayImage> Handset::shownImages(size_t from) const {
+    std::lock_guard lock(core_->mutex);
+    const auto& shown = core_->shown;
+    return {shown.begin() + static_cast<long>(std::min(from, shown.size())), shown.end()};
+}
+
+size_t Handset::shownImageCount() const {
+    std::lock_guard lock(core_->mutex);
+    return core_->shown.size();
 }
 
 DisplayReading Handset::display() const {

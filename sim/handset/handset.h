@@ -79,6 +79,9 @@ class Handset {
     DisplayImage image() const;
     DisplayReading display() const;
     std::string rendering() const;  // renderDisplay(display())
+    // The images the display reports brought, in order, from the `from`th on, and how many there were.
+    std::vector<DisplayImage> shownImages(size_t from = 0) const;
+    size_t shownImageCount() const;
 
     // ---- logs ----
     std::vector<Report> receivedReports() const;  // output reports the handset took whole, in order

@@ -142,6 +142,15 @@ TEST_F(HandsetStandIn, DecodesControlAndDisplayReports) {
     EXPECT_EQ(handset.rendering(), "upper \"     \" lower \"        12\" sep:- days:- bars:1 icon:on");
     EXPECT_EQ(handset.receivedCount(), 4u);
     EXPECT_EQ(handset.receivedReports()[3], display);
+
+    // Every image shown is kept, in order; control reports show none.
+    display[2 + 22] = 0xE5;  // "13"
+    host.write(display);
+    ASSERT_EQ(handset.shownImageCount(), 2u);
+    const auto shown = handset.shownImages(1);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(sim::readDisplay(shown[0]).lower, "        13");
+    EXPECT_EQ(sim::readDisplay(handset.shownImages()[0]).lower, "        12");
 }
 
 TEST_F(HandsetStandIn, KeepsEepromWritesAndAnswersReadRequestsAfterTheDelay) {

@@ -16,6 +16,8 @@ class StressReport {
         return false;
     }
 
+    size_t Broken() const { return broken_; }
+
     int Finish() const {
         std::printf("%s: %zu expectations broken\n", name_, broken_);
         return broken_ == 0 ? 0 : 1;

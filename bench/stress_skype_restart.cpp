@@ -12,7 +12,6 @@
 #include <winsim/control.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -88,18 +87,26 @@ int main(int argc, char** argv) {
         sim::Handset handset(config);
         handset.plug();
         sim::SimulatedSkype skype;
-        report.Expect(skype.start(), "Skype starts");
+        const bool skypeStarted = report.Expect(skype.start(), "Skype starts");
         std::thread program([] {
             char commandLine[] = "";
             WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
         });
-        report.Expect(testsupport::Eventually([] { return MainWindow() != nullptr; }, 10s),
-                      "the program starts");
-        report.Expect(skype.waitForCommand("SET AUDIO_IN USB Audio Device", 5s).has_value(), "it attaches");
+        const bool attached =
+            skypeStarted &&
+            report.Expect(testsupport::Eventually([] { return MainWindow() != nullptr; }, 10s),
+                          "the program starts") &&
+            report.Expect(skype.waitForCommand("SET AUDIO_IN USB Audio Device", 5s).has_value(),
+                          "it attaches");
         const size_t handles = winsim::openHandleCount();
+        const auto inProgress = [&](int call) {
+            const auto record = skype.call(call);
+            return record && record->status == sim::CallStatus::InProgress;
+        };
 
+        // A broken cycle ends the run: the ones after it would only report what follows from it.
         std::vector<double> cycleMs;
-        for (int i = 0; i < cycles; ++i) {
+        for (int i = 0; attached && report.Broken() == 0 && i < cycles; ++i) {
             const std::string n = " (cycle " + std::to_string(i) + ")";
             const auto start = Clock::now();
             // How Skype goes: idle, while a call rings, or during a connected call.
@@ -108,10 +115,8 @@ int main(int argc, char** argv) {
                 report.Expect(handset.waitUntil([&] { return handset.ringer(); }, 3s), "the call rings" + n);
                 if (i % 3 == 2) {
                     report.Expect(PressYes(handset, skype), "YES is handled" + n);
-                    report.Expect(
-                        skype.waitUntil(
-                            [&] { return skype.call(call)->status == sim::CallStatus::InProgress; }, 3s),
-                        "YES answers it" + n);
+                    report.Expect(skype.waitUntil([&] { return inProgress(call); }, 3s),
+                                  "YES answers it" + n);
                     report.Expect(handset.waitUntil([&] { return !handset.ringer(); }, 3s),
                                   "ringing stops" + n);
                 }
@@ -137,9 +142,7 @@ int main(int argc, char** argv) {
                 "the next call rings and shows its caller" + n + ": " + handset.rendering() +
                     (handset.ringer() ? ", ringing" : ", silent") + "; Skype received " + Since(skype, from));
             report.Expect(PressYes(handset, skype), "YES is handled" + n);
-            report.Expect(
-                skype.waitUntil([&] { return skype.call(call)->status == sim::CallStatus::InProgress; }, 3s),
-                "YES answers it" + n);
+            report.Expect(skype.waitUntil([&] { return inProgress(call); }, 3s), "YES answers it" + n);
             report.Expect(
                 handset.waitUntil([&] { return !handset.ringer() && handset.display().indicator; }, 3s),
                 "the call is in progress on the handset" + n);
@@ -157,10 +160,14 @@ int main(int argc, char** argv) {
             cycleMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         }
         std::sort(cycleMs.begin(), cycleMs.end());
-        std::printf(
-            "skype-restart: %d crash-and-restart cycles (%d while a call rang, %d during a connected "
-            "call), each followed by a call answered and ended; per cycle median %.0f ms, max %.0f ms\n",
-            cycles, (cycles + 1) / 3, cycles / 3, cycleMs[cycleMs.size() / 2], cycleMs.back());
+        const int done = static_cast<int>(cycleMs.size());
+        if (done > 0) {
+            std::printf(
+                "skype-restart: %d of %d crash-and-restart cycles (%d while a call rang, %d during a "
+                "connected call), each followed by a call answered and ended; per cycle median %.0f ms, "
+                "max %.0f ms\n",
+                done, cycles, (done + 1) / 3, done / 3, cycleMs[cycleMs.size() / 2], cycleMs.back());
+        }
         std::printf("skype-restart: kernel handles %zu after the first attach, %zu after the last cycle\n",
                     handles, winsim::openHandleCount());
         report.Expect(winsim::openHandleCount() <= handles, "no handle piles up across the cycles");

@@ -12,10 +12,11 @@ bench_build() {
     return "${PIPESTATUS[0]}"
 }
 
-# bench_one BUILD PROGRAM: runs one benchmark; answers its exit status.
+# bench_one BUILD PROGRAM: runs one benchmark, ended after 10 minutes should it hang; answers its exit
+# status (124 when it was ended).
 bench_one() {
     local build=$1 program=$2 started=$SECONDS
-    "$build/bin/$program"
+    timeout 600 "$build/bin/$program"
     local status=$?
     echo "== $program: exit status $status, $((SECONDS - started)) s"
     return "$status"

@@ -12,6 +12,7 @@
 
 #include <winsim/control.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -167,7 +168,8 @@ void Typing(bench::ProgramRun& run, StressReport& report, int keys) {
 
 int main(int argc, char** argv) {
     const int presses = argc > 1 ? std::max(500, std::atoi(argv[1])) : 600;
-    const int keys = argc > 2 ? std::max(1, std::atoi(argv[2])) : 96;
+    // The typed digits stay in the dial buffer, so no more than it holds.
+    const int keys = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, kDigitsBeforeClearing) : 96;
     StressReport report("key-to-skype");
     bench::PrintPlatform("key-to-skype");
     std::printf(

@@ -21,8 +21,9 @@ struct Registry {
     std::vector<std::shared_ptr<ThreadRecord>> threads;
 };
 
+// Never destroyed: winsim's own threads, joined as the program ends, may still enrol then.
 Registry& registry() {
-    static Registry r;
+    static auto& r = *new Registry;
     return r;
 }
 

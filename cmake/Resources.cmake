@@ -7,7 +7,7 @@
 # winsim_embedded_resources(<name> <script> ...) does the same for any resource script (winsim's tests).
 
 set(PHONEDOCK_RESOURCE_SCRIPT ${PROJECT_SOURCE_DIR}/app/shell/phonedock.rc)
-set(PHONEDOCK_RESOURCE_IDS ${PROJECT_SOURCE_DIR}/app/shell/resource_ids.h)
+set(PHONEDOCK_RESOURCE_IDS ${PROJECT_SOURCE_DIR}/app/foundation/resource_ids.h)
 set(PHONEDOCK_MANIFEST ${PROJECT_SOURCE_DIR}/app/shell/phonedock.manifest)
 set(PHONEDOCK_ASSET_DIR ${CMAKE_BINARY_DIR}/assets)
 set(phonedock_assets_stamp ${PHONEDOCK_ASSET_DIR}/assets.stamp)

@@ -2,9 +2,9 @@
 // winsim: Skype is pointed at the first device whose name has "USB", a Windows default that names a USB
 // device moves to the first ordinary one, and any other value is left as it was. A value is searched only
 // as far as it was read, terminated or not.
-#include "audio/audio_routing.h"
+#include "skype/audio_routing.h"
 #include "audio/device_choice.h"
-#include "shell/shared_state.h"
+#include "foundation/shared_state.h"
 #include "skype_window.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -3,8 +3,8 @@
 // is not sent); an empty line is a WM_COPYDATA without data. A notification is copied without a terminator
 // of its own. After each: nothing changed for a foreign sender; at most one command, for the notification's
 // own call; a display name fills the DialBuffer, cut to 999 characters; the shared state stays in range.
-#include "handset/dial_buffer.h"
-#include "shell/shared_state.h"
+#include "foundation/dial_buffer.h"
+#include "foundation/shared_state.h"
 #include "skype/call_tracker.h"
 #include "skype/notification.h"
 #include "skype/skype_inbox.h"

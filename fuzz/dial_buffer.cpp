@@ -1,6 +1,6 @@
 // The DialBuffer under any sequence of edits: it always holds what a plain string would, cut to 999
 // characters, with its terminator.
-#include "handset/dial_buffer.h"
+#include "foundation/dial_buffer.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

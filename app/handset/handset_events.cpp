@@ -2,7 +2,7 @@
 
 #include "handset/key_dispatch.h"
 #include "handset/keyboard_emulation.h"
-#include "shell/shared_state.h"
+#include "foundation/shared_state.h"
 #include "shell/tray_icon.h"
 
 namespace phonedock {

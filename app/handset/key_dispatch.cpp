@@ -1,10 +1,10 @@
 #include "key_dispatch.h"
 
 #include "audio/tone_player.h"
-#include "handset/dial_buffer.h"
-#include "handset/handset_display.h"
-#include "shell/handset_api.h"
-#include "shell/shared_state.h"
+#include "foundation/dial_buffer.h"
+#include "foundation/handset_display.h"
+#include "foundation/handset_api.h"
+#include "foundation/shared_state.h"
 #include "skype/skype_link.h"
 #include "skype/skype_windows.h"
 

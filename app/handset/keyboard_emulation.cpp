@@ -1,7 +1,7 @@
 #include "keyboard_emulation.h"
 
 #include "handset/keystroke_choice.h"
-#include "shell/shared_state.h"
+#include "foundation/shared_state.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 #include "main_window.h"
 
 #include "shell/about_dialog.h"
-#include "shell/resource_ids.h"
-#include "shell/settings.h"
-#include "shell/shared_state.h"
+#include "foundation/resource_ids.h"
+#include "foundation/settings.h"
+#include "foundation/shared_state.h"
 #include "shell/shell_messages.h"
 #include "shell/tray_icon.h"
 #include "skype/skype_inbox.h"

@@ -1,12 +1,12 @@
 // The program's entry: one copy at a time, the device library bound by name, the hidden main window, the
 // message loop, and the orderly stop.
-#include "handset/handset_display.h"
+#include "foundation/handset_display.h"
 #include "handset/handset_events.h"
-#include "shell/handset_api.h"
+#include "foundation/handset_api.h"
 #include "shell/main_window.h"
-#include "shell/resource_ids.h"
+#include "foundation/resource_ids.h"
 #include "shell/shell_messages.h"
-#include "shell/shared_state.h"
+#include "foundation/shared_state.h"
 #include "skype/skype_inbox.h"
 
 using namespace phonedock;

@@ -1,7 +1,7 @@
 #include "shell_messages.h"
 
-#include "handset/handset_display.h"
-#include "shell/handset_api.h"
+#include "foundation/handset_display.h"
+#include "foundation/handset_api.h"
 #include "shell/tray_icon.h"
 
 namespace phonedock {

@@ -1,9 +1,9 @@
 #include "tray_icon.h"
 
-#include "audio/audio_routing.h"
-#include "handset/handset_display.h"
-#include "shell/resource_ids.h"
-#include "shell/shared_state.h"
+#include "skype/audio_routing.h"
+#include "foundation/handset_display.h"
+#include "foundation/resource_ids.h"
+#include "foundation/shared_state.h"
 
 #include <shellapi.h>
 

@@ -1,9 +1,9 @@
 #include "call_tracker.h"
 
-#include "handset/dial_buffer.h"
-#include "handset/handset_display.h"
-#include "shell/handset_api.h"
-#include "shell/shared_state.h"
+#include "foundation/dial_buffer.h"
+#include "foundation/handset_display.h"
+#include "foundation/handset_api.h"
+#include "foundation/shared_state.h"
 #include "skype/notification.h"
 #include "skype/notification_block.h"
 #include "skype/skype_link.h"

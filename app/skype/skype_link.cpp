@@ -1,7 +1,7 @@
 #include "skype_link.h"
 
-#include "handset/handset_display.h"
-#include "shell/shared_state.h"
+#include "foundation/handset_display.h"
+#include "foundation/shared_state.h"
 #include "shell/tray_icon.h"
 #include "skype/call_tracker.h"
 #include "skype/notification_block.h"

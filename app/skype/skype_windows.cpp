@@ -1,6 +1,6 @@
 #include "skype_windows.h"
 
-#include "shell/shared_state.h"
+#include "foundation/shared_state.h"
 
 #include <cctype>
 #include <cstring>

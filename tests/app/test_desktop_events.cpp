@@ -2,7 +2,7 @@
 // the session's end (WM_ENDSESSION) shuts the program down as its own stop does, without asking.
 #include "phonedock_fixture.h"
 #include "scripted_skype.h"
-#include "shell/shared_state.h"
+#include "foundation/shared_state.h"
 
 #include <shellapi.h>
 

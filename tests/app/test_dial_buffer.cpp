@@ -1,7 +1,7 @@
 // The dial buffer keeps at most 999 characters and its terminator inside its 1000 bytes, whoever edits it.
 #include <gtest/gtest.h>
 
-#include "handset/dial_buffer.h"
+#include "foundation/dial_buffer.h"
 
 #include <cstring>
 #include <string>

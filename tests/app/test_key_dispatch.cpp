@@ -1,9 +1,9 @@
 // The key table with Skype attached, key by key, against a Skype that answers nothing by itself.
 #include "phonedock_fixture.h"
-#include "handset/dial_buffer.h"
+#include "foundation/dial_buffer.h"
 #include "handset/handset_events.h"
 #include "scripted_skype.h"
-#include "shell/shared_state.h"
+#include "foundation/shared_state.h"
 
 using namespace std::chrono_literals;
 using Texts = std::vector<std::string>;

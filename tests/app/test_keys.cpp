@@ -2,7 +2,7 @@
 // without it (keystrokes for the foreground window); and two whole calls, end to end.
 #include "phonedock_fixture.h"
 #include "handset/handset_events.h"
-#include "shell/shared_state.h"
+#include "foundation/shared_state.h"
 #include "skype/skype_process.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // every id the program loads resolves, with the content its callers rely on.
 #include "support/winsim_fixture.h"
 
-#include "shell/resource_ids.h"
+#include "foundation/resource_ids.h"
 
 #include <cmath>
 #include <cstring>

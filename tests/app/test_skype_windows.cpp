@@ -1,6 +1,6 @@
 // Finding Skype's main window and its edit field, and emptying the field in its own character form.
 #include "phonedock_fixture.h"
-#include "shell/shared_state.h"
+#include "foundation/shared_state.h"
 #include "skype/skype_process.h"
 #include "skype/skype_windows.h"
 

@@ -1,8 +1,8 @@
-#include "handset/handset_display.h"
+#include "foundation/handset_display.h"
 
-#include "shell/handset_api.h"
-#include "shell/shared_state.h"
-#include "handset/dial_buffer.h"
+#include "foundation/handset_api.h"
+#include "foundation/shared_state.h"
+#include "foundation/dial_buffer.h"
 
 #include <mutex>
 

@@ -3,7 +3,6 @@
 #include "handset/key_dispatch.h"
 #include "handset/keyboard_emulation.h"
 #include "foundation/shared_state.h"
-#include "shell/tray_icon.h"
 
 namespace phonedock {
 
@@ -16,11 +15,6 @@ void CALLBACK OnHandsetKey(int keyCode) {
     } else {
         EmulateKeystroke(keyCode);
     }
-}
-
-void CALLBACK OnHandsetPlug(int present, int) {
-    handsetAbsent = present != 0 ? 0 : -1;
-    RefreshTrayState();
 }
 
 }  // namespace phonedock

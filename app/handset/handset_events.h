@@ -1,4 +1,4 @@
-// The two callbacks the device library calls: keys on its reader thread, plugging on the main thread.
+// The key callback the device library calls on its reader thread.
 #pragma once
 
 #include <windows.h>
@@ -6,6 +6,5 @@
 namespace phonedock {
 
 void CALLBACK OnHandsetKey(int keyCode);
-void CALLBACK OnHandsetPlug(int present, int reserved);
 
 }  // namespace phonedock

@@ -32,6 +32,12 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+// After a handler that may have changed what the tray shows.
+LRESULT RefreshTrayIf(bool stateChanged) {
+    if (stateChanged) RefreshTrayState();
+    return 0;
+}
+
 LRESULT OnDestroy(HWND window) {
     KillTimer(window, SKYPE_WATCHDOG_TIMER);
     PostQuitMessage(0);
@@ -76,6 +82,12 @@ int CreateMainWindow(HINSTANCE hInstance, int) {
     return 1;
 }
 
+// The plug callback: the device library calls it from its window procedure, on this thread.
+void CALLBACK OnHandsetPlug(int present, int) {
+    handsetAbsent = present != 0 ? 0 : -1;
+    RefreshTrayState();
+}
+
 // One case a message; the handlers carry the work.
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -84,11 +96,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return OnSkypeCopyData(window, reinterpret_cast<HWND>(wParam),
                                    reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_COMMAND: return OnCommand(window, message, wParam, lParam);
-        case WM_TIMER: OnWatchdogTick(); return 0;
-        case WM_SKYPE_NOTIFICATION: HandleQueuedSkypeEvents(); return 0;
+        case WM_TIMER: return RefreshTrayIf(OnWatchdogTick());
+        case WM_SKYPE_NOTIFICATION: return RefreshTrayIf(HandleQueuedSkypeEvents());
         case WM_SKYPE_ATTACH_STATUS:
-            OnSkypeAttachStatus(window, reinterpret_cast<HWND>(wParam), lParam);
-            return 0;
+            return RefreshTrayIf(OnSkypeAttachStatus(window, reinterpret_cast<HWND>(wParam), lParam));
         case WM_TRAY_NOTIFY: trayIcon.OnNotify(window, wParam, lParam); return 0;
         case WM_ENDSESSION: return OnEndSession(window, wParam);
         default: break;

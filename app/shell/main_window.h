@@ -13,5 +13,7 @@ void RegisterMainWindowClass(HINSTANCE instance);
 // Creates the window and everything that hangs on it (tray icon, timer, the first Discover). 1 on success.
 int CreateMainWindow(HINSTANCE instance, int showCommand);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The device library's plug callback: records whether the handset is there and shows it in the tray.
+void CALLBACK OnHandsetPlug(int present, int reserved);
 
 }  // namespace phonedock

@@ -57,10 +57,11 @@ bool QueueSkypeAttachStatus(HWND window, HWND skypeWindow, LPARAM status) {
     return Queue({window, skypeWindow, nullptr, status});
 }
 
-void HandleQueuedSkypeEvents() {
+bool HandleQueuedSkypeEvents() {
     inbox.wakeUpPosted = false;
-    if (inbox.handling) return;
+    if (inbox.handling) return false;
     inbox.handling = true;
+    bool stateChanged = false;
     while (!inbox.events.empty()) {
         const SkypeEvent event = inbox.events.front();
         inbox.events.pop_front();
@@ -68,10 +69,11 @@ void HandleQueuedSkypeEvents() {
         if (event.block != nullptr) {
             HandleSkypeNotification(event.from, event.block);  // frees the block
         } else {
-            OnSkypeAttachStatus(event.window, event.from, event.status);
+            stateChanged |= OnSkypeAttachStatus(event.window, event.from, event.status);
         }
     }
     inbox.handling = false;
+    return stateChanged;
 }
 
 void DiscardQueuedSkypeEvents() {

@@ -30,7 +30,7 @@ bool QueueSkypeAttachStatus(HWND window, HWND skypeWindow, LPARAM status);
 // Handles every queued notification and attach status in arrival order, those that arrive meanwhile
 // included, until the queue is empty. A call from inside the handling (a nested message loop) returns at
 // once: the outer call goes on with the queue.
-void HandleQueuedSkypeEvents();
+bool HandleQueuedSkypeEvents();
 
 // The end of the program: frees whatever was never handled.
 void DiscardQueuedSkypeEvents();

@@ -2,7 +2,6 @@
 
 #include "foundation/handset_display.h"
 #include "foundation/shared_state.h"
-#include "shell/tray_icon.h"
 #include "skype/call_tracker.h"
 #include "skype/notification_block.h"
 #include "skype/skype_inbox.h"
@@ -53,26 +52,27 @@ LRESULT OnSkypeCopyData(HWND window, HWND sender, const COPYDATASTRUCT* data) {
     return 1;
 }
 
-void OnSkypeAttachStatus(HWND window, HWND skypeWindow, LPARAM status) {
+bool OnSkypeAttachStatus(HWND window, HWND skypeWindow, LPARAM status) {
     if (status == SKYPE_ATTACH_SUCCESS) {
         skypeMainWindow = nullptr;
         skypeApiWindow = skypeWindow;
         FindSkypeMainWindow();
-        RefreshTrayState();
-    } else if (status == SKYPE_API_AVAILABLE) {
-        BroadcastSkypeDiscover(window);
+        return true;
     }
+    if (status == SKYPE_API_AVAILABLE) BroadcastSkypeDiscover(window);
+    return false;
 }
 
-void OnWatchdogTick() {
-    HandleQueuedSkypeEvents();
+bool OnWatchdogTick() {
+    bool stateChanged = HandleQueuedSkypeEvents();
     ShowDialBuffer();
     const HWND api = skypeApiWindow;
     if (api != nullptr && !IsWindow(api)) {
         skypeApiWindow = nullptr;
         ForgetSkypeCalls();
-        RefreshTrayState();
+        stateChanged = true;
     }
+    return stateChanged;
 }
 
 }  // namespace phonedock

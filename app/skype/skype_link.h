@@ -25,7 +25,9 @@ void BroadcastSkypeDiscover(HWND window);
 LRESULT SendSkypeCommand(const char* text);
 
 LRESULT OnSkypeCopyData(HWND window, HWND sender, const COPYDATASTRUCT* data);
-void OnSkypeAttachStatus(HWND window, HWND skypeWindow, LPARAM status);
-void OnWatchdogTick();
+// The handlers answer whether the state the tray shows has changed (Skype attached or gone); the main
+// window then refreshes the tray.
+bool OnSkypeAttachStatus(HWND window, HWND skypeWindow, LPARAM status);
+bool OnWatchdogTick();
 
 }  // namespace phonedock

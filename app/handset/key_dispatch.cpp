@@ -59,17 +59,13 @@ int DtmfIndex(char c) {
 }  // namespace
 
 void PressSkypeButton(const char* name) {
-    char command[100];
-    std::snprintf(command, sizeof(command), "BTN_PRESSED %s", name);
-    SendSkypeCommand(command);
+    SendSkypeCommandf("BTN_PRESSED %s", name);
     Sleep(kButtonHoldMs);
-    std::snprintf(command, sizeof(command), "BTN_RELEASED %s", name);
-    SendSkypeCommand(command);
+    SendSkypeCommandf("BTN_RELEASED %s", name);
     const int dtmf = DtmfIndex(name[0]);
     if (dtmf < 0) return;
     if (inCall) {
-        std::snprintf(command, sizeof(command), "SET CALL %d DTMF %c", dtmfCallId.load(), name[0]);
-        SendSkypeCommand(command);
+        SendSkypeCommandf("SET CALL %d DTMF %c", dtmfCallId.load(), name[0]);
     } else {
         PlayDtmfTone(dtmf);
     }
@@ -96,15 +92,11 @@ void ToggleMute() {
 }
 
 void SendHookState(bool onHook) {
-    char command[100];
-    std::snprintf(command, sizeof(command), "%s", onHook ? "HOOK ON" : "HOOK OFF");
-    SendSkypeCommand(command);
+    SendSkypeCommand(onHook ? "HOOK ON" : "HOOK OFF");
 }
 
 void AnswerRingingCall(int callId) {
-    char command[100];
-    std::snprintf(command, sizeof(command), "SET CALL %d STATUS INPROGRESS", callId);
-    SendSkypeCommand(command);
+    SendSkypeCommandf("SET CALL %d STATUS INPROGRESS", callId);
 }
 
 void DispatchKeyWithSkype(int code) {

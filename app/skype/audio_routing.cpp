@@ -33,9 +33,7 @@ std::vector<std::string> DeviceNames(Count count, GetCaps getCaps) {
 }
 
 void SendDeviceCommand(const char* format, const std::string& name) {
-    char command[100];
-    std::snprintf(command, sizeof(command), format, name.c_str());
-    SendSkypeCommand(command);
+    SendSkypeCommandf(format, name.c_str());
 }
 
 int SetSoundMapperValue(const char* valueName, const char* name, int notWritten) {

@@ -53,17 +53,14 @@ void CallFailed(int32_t id) {
 // name; from outside during a connected call it is turned away, and the connected call keeps the handset:
 // its light, its mute state and its YES (the turned-away call never becomes the ringing one).
 void CallRinging(int32_t id) {
-    char command[100];
     if (!outgoingCalls.contains(id) && AnotherCallConnected(id)) {
-        std::snprintf(command, sizeof(command), "SET CALL %d STATUS FINISHED", id);
-        SendSkypeCommand(command);
+        SendSkypeCommandf("SET CALL %d STATUS FINISHED", id);
         return;
     }
     SetInCallState(1);
     if (!outgoingCalls.contains(id)) {
         HandsetRing(1);
-        std::snprintf(command, sizeof(command), "GET CALL %d PARTNER_DISPNAME", id);
-        SendSkypeCommand(command);
+        SendSkypeCommandf("GET CALL %d PARTNER_DISPNAME", id);
     }
     ringingCallId = id;
 }

@@ -8,6 +8,8 @@
 #include "skype/skype_windows.h"
 
 #include <cstring>
+#include <cstdarg>
+#include <cstdio>
 
 namespace phonedock {
 
@@ -19,6 +21,13 @@ namespace {
 // A hung window must not freeze the program: commands also go out from the key handling thread, which holds
 // every further key while it waits.
 constexpr UINT kSendTimeoutMs = 5000;
+
+bool FormatSkypeCommandV(char (&out)[kSkypeCommandSize], const char* format, va_list args) {
+    const int length = std::vsnprintf(out, sizeof(out), format, args);
+    if (length >= 0 && static_cast<size_t>(length) < sizeof(out)) return true;
+    out[0] = '\0';
+    return false;
+}
 
 }  // namespace
 
@@ -42,6 +51,23 @@ LRESULT SendSkypeCommand(const char* text) {
     SendMessageTimeoutA(skypeApiWindow.load(), WM_COPYDATA, reinterpret_cast<WPARAM>(mainWindow.load()),
                         reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
     return static_cast<LRESULT>(result);
+}
+
+bool FormatSkypeCommand(char (&out)[kSkypeCommandSize], const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const bool fits = FormatSkypeCommandV(out, format, args);
+    va_end(args);
+    return fits;
+}
+
+LRESULT SendSkypeCommandf(const char* format, ...) {
+    char command[kSkypeCommandSize];
+    va_list args;
+    va_start(args, format);
+    const bool fits = FormatSkypeCommandV(command, format, args);
+    va_end(args);
+    return fits ? SendSkypeCommand(command) : 0;
 }
 
 // Never parsed here: the sender's data lives only as long as this call, and Skype may be in the middle of

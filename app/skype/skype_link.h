@@ -24,6 +24,25 @@ void BroadcastSkypeDiscover(HWND window);
 // Sends one command text to the attached Skype and returns its answer; nothing happens while detached.
 LRESULT SendSkypeCommand(const char* text);
 
+// Room for one command, its terminating NUL included.
+constexpr size_t kSkypeCommandSize = 100;
+
+// Formats a command printf-style into `out`, always NUL-terminated. A command that does not fit is not cut
+// short, since a shortened command is a different one (another device, another call): `out` is left empty
+// and false is returned.
+bool FormatSkypeCommand(char (&out)[kSkypeCommandSize], const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+// Formats a command as FormatSkypeCommand does and sends it; one that does not fit is not sent, and the
+// answer is then 0, as when detached.
+LRESULT SendSkypeCommandf(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
 LRESULT OnSkypeCopyData(HWND window, HWND sender, const COPYDATASTRUCT* data);
 // The handlers answer whether the state the tray shows has changed (Skype attached or gone); the main
 // window then refreshes the tray.

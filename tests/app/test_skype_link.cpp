@@ -2,6 +2,7 @@
 // coming back.
 #include "phonedock_fixture.h"
 #include "skype/skype_process.h"
+#include "skype/skype_link.h"
 
 using namespace std::chrono_literals;
 
@@ -157,4 +158,19 @@ TEST_F(SkypeLinkTest, CallsEndWithASkypeThatVanishedAndANewCallRingsAfterItsRetu
         << handset.rendering();
     for (const std::string& command : skype->commandTexts())
         EXPECT_EQ(command.find("FINISHED"), std::string::npos);
+}
+
+// A command is formatted whole or not at all: a shortened one would name another device or call.
+TEST(SkypeCommandFormat, FitsUpToTheLastByteAndRefusesOneMore) {
+    char out[phonedock::kSkypeCommandSize];
+    EXPECT_TRUE(phonedock::FormatSkypeCommand(out, "SET CALL %d STATUS %s", 42, "FINISHED"));
+    EXPECT_STREQ(out, "SET CALL 42 STATUS FINISHED");
+
+    const std::string longest(phonedock::kSkypeCommandSize - 1 - 13, 'x');
+    EXPECT_TRUE(phonedock::FormatSkypeCommand(out, "SET AUDIO_IN %s", longest.c_str()));
+    EXPECT_EQ(std::string(out), "SET AUDIO_IN " + longest);
+
+    const std::string tooLong = longest + "y";
+    EXPECT_FALSE(phonedock::FormatSkypeCommand(out, "SET AUDIO_IN %s", tooLong.c_str()));
+    EXPECT_STREQ(out, "");
 }

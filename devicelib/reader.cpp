@@ -2,6 +2,7 @@
 
 #include "handset.h"
 #include "hid_io.h"
+#include "owners.h"
 
 #include <memory>
 #include <mutex>
@@ -17,15 +18,10 @@ constexpr DWORD kBrokenPauseMs = 10;
 
 // One reader thread. Its events are shared with the thread, which holds the record until it returns.
 struct Reader {
-    HANDLE thread = nullptr;
+    owners::HandleOwner thread;
     DWORD threadId = 0;
-    HANDLE stopEvent = nullptr;
-    HANDLE wakeEvent = nullptr;
-    ~Reader() {
-        for (HANDLE handle : {thread, stopEvent, wakeEvent}) {
-            if (handle != nullptr) CloseHandle(handle);
-        }
-    }
+    owners::HandleOwner stopEvent;
+    owners::HandleOwner wakeEvent;
 };
 
 struct ReaderState {
@@ -43,23 +39,23 @@ DWORD WINAPI ReaderMain(LPVOID parameter) {
     // The thread's own reference: the stop event outlives every handle the stopping side holds.
     std::shared_ptr<Reader> self(std::move(*static_cast<std::shared_ptr<Reader>*>(parameter)));
     delete static_cast<std::shared_ptr<Reader>*>(parameter);
-    const ReaderEvents events{self->stopEvent, self->wakeEvent};
+    const ReaderEvents events{self->stopEvent.Get(), self->wakeEvent.Get()};
     // Every queued report is taken at once; the reader waits only inside its read, for a key callback to be
     // bound, or after a broken poll.
     for (;;) {
-        ResetEvent(self->wakeEvent);
+        ResetEvent(self->wakeEvent.Get());
         DWORD pause = 0;
         const PollResult result = PollOnce(events);
         if (result == PollResult::Unbound) pause = INFINITE;
         if (result == PollResult::Broken) pause = kBrokenPauseMs;
-        const HANDLE waits[] = {self->stopEvent, self->wakeEvent};
+        const HANDLE waits[] = {self->stopEvent.Get(), self->wakeEvent.Get()};
         if (WaitForMultipleObjects(pause == 0 ? 1 : 2, waits, FALSE, pause) == WAIT_OBJECT_0) break;
     }
     return 0;
 }
 
 bool HasEnded(const Reader& reader) {
-    return WaitForSingleObject(reader.thread, 0) == WAIT_OBJECT_0;
+    return WaitForSingleObject(reader.thread.Get(), 0) == WAIT_OBJECT_0;
 }
 
 }  // namespace
@@ -69,12 +65,12 @@ bool StartReader() {
     std::lock_guard<std::mutex> lock(state.mutex);
     if (state.current) return true;
     auto reader = std::make_shared<Reader>();
-    reader->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    reader->wakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (reader->stopEvent == nullptr || reader->wakeEvent == nullptr) return false;
+    reader->stopEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    reader->wakeEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!reader->stopEvent || !reader->wakeEvent) return false;
     auto* parameter = new std::shared_ptr<Reader>(reader);
-    reader->thread = CreateThread(nullptr, 0, ReaderMain, parameter, 0, &reader->threadId);
-    if (reader->thread == nullptr) {
+    reader->thread.Reset(CreateThread(nullptr, 0, ReaderMain, parameter, 0, &reader->threadId));
+    if (!reader->thread) {
         delete parameter;
         return false;
     }
@@ -90,8 +86,8 @@ void StopReader() {
         reader = std::move(state.current);
     }
     if (reader) {
-        SetEvent(reader->stopEvent);
-        if (reader->threadId != GetCurrentThreadId()) WaitForSingleObject(reader->thread, kStopWaitMs);
+        SetEvent(reader->stopEvent.Get());
+        if (reader->threadId != GetCurrentThreadId()) WaitForSingleObject(reader->thread.Get(), kStopWaitMs);
         if (!HasEnded(*reader)) {
             std::lock_guard<std::mutex> lock(state.mutex);
             state.stopping.push_back(std::move(reader));
@@ -113,7 +109,7 @@ void WaitForStoppedReaders(DWORD boundMs) {
         for (;;) {
             const DWORD elapsed = GetTickCount() - start;
             if (HasEnded(*reader) || elapsed >= boundMs) break;
-            const HANDLE thread = reader->thread;
+            const HANDLE thread = reader->thread.Get();
             if (MsgWaitForMultipleObjects(1, &thread, FALSE, boundMs - elapsed, QS_SENDMESSAGE) ==
                 WAIT_OBJECT_0 + 1) {
                 MSG msg;
@@ -130,7 +126,7 @@ void WaitForStoppedReaders(DWORD boundMs) {
 void WakeReader() {
     ReaderState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
-    if (state.current) SetEvent(state.current->wakeEvent);
+    if (state.current) SetEvent(state.current->wakeEvent.Get());
 }
 
 bool ReaderTakesReports() {

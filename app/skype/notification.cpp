@@ -1,5 +1,7 @@
 #include "notification.h"
 
+#include "foundation/text_match.h"
+
 #include <cctype>
 #include <limits>
 
@@ -21,17 +23,6 @@ constexpr StatusPhrase kStatusPhrases[] = {
     {" STATUS FINISHED", CallStatus::Finished},     {" STATUS MISSED", CallStatus::Missed},
     {" STATUS REFUSED", CallStatus::Refused},       {" STATUS BUSY", CallStatus::Busy},
 };
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) !=
-            std::toupper(static_cast<unsigned char>(prefix[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool IsSpace(char c) {
     return std::isspace(static_cast<unsigned char>(c)) != 0;

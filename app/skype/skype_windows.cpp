@@ -1,8 +1,8 @@
 #include "skype_windows.h"
 
 #include "foundation/shared_state.h"
+#include "foundation/text_match.h"
 
-#include <cctype>
 #include <cstring>
 #include <string_view>
 
@@ -14,16 +14,6 @@ constexpr std::string_view kMainWindowClass = "tSkMainForm.UnicodeClass";
 // Titles of the main window in the client's various editions, tested in this order.
 constexpr std::string_view kMainWindowTitles[] = {"Skype?-", "TOM-Skype", "PChome-Skype", "LiveDoor-Skype",
                                                   "Skype(TM) -"};
-
-bool StartsWithNoCase(const char* text, std::string_view prefix) {
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (text[i] == '\0' || std::tolower(static_cast<unsigned char>(text[i])) !=
-                                   std::tolower(static_cast<unsigned char>(prefix[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 struct TopLevelNames {
     char title[kNameBufferSize];
@@ -63,7 +53,8 @@ BOOL CALLBACK MatchEditChild(HWND window, LPARAM found) {
     char className[kNameBufferSize];
     className[0] = '\0';
     GetClassNameA(window, className, kNameBufferSize - 1);
-    if (StartsWithNoCase(className, "Edit") && className[4] == '\0') return Found(window, found);
+    const std::string_view name(className);
+    if (name.size() == 4 && StartsWithNoCase(name, "Edit")) return Found(window, found);
     return TRUE;
 }
 

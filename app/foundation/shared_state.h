@@ -24,4 +24,8 @@ constexpr int32_t MUTE_UNKNOWN = 0;
 constexpr int32_t MUTE_ON = 1;
 constexpr int32_t MUTE_OFF = 2;
 
+constexpr int32_t HOOK_UNKNOWN = -1;
+constexpr int32_t HOOK_ON = 1;
+constexpr int32_t HOOK_OFF = 0;
+
 }  // namespace phonedock

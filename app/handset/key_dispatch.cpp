@@ -48,6 +48,63 @@ void OnYes() {
     if (const int32_t ringing = ringingCallId; ringing > 0) AnswerRingingCall(ringing);
 }
 
+void OnDigit(char digit) {
+    const char name[2] = {digit, '\0'};
+    Focus();
+    PressSkypeButton(name);
+    AppendAndShow(digit);
+}
+
+// In a call the star is a DTMF digit; otherwise it brings up Skype.
+void OnStar() {
+    if (inCall) return OnDigit('*');
+    Click();
+    Focus();
+    PressSkypeButton("SKYPE");
+}
+
+// In a call the hash is a DTMF digit; otherwise it starts an international number.
+void OnHash() {
+    if (inCall) return OnDigit('#');
+    Focus();
+    Click();
+    PressSkypeButton("+");
+    AppendAndShow('+');
+}
+
+void OnNo() {
+    Click();
+    PressSkypeButton("NO");
+    HangUpWindows();
+}
+
+void OnArrow(const char* button) {
+    Click();
+    Focus();
+    PressSkypeButton(button);
+}
+
+void OnHangUp() {
+    if (hookState == HOOK_ON) return;
+    hookState = HOOK_ON;
+    SendHookState(true);
+    HangUpWindows();
+}
+
+void OnLift() {
+    if (hookState == HOOK_OFF) return;
+    hookState = HOOK_OFF;
+    Focus();
+    SendHookState(false);
+}
+
+void OnClear() {
+    Click();
+    SendBackspaceToSkypeEdit();
+    dialBuffer.DeleteLast();
+    ShowDialBuffer();
+}
+
 // The index of a DTMF symbol in the tone table, or -1.
 int DtmfIndex(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -100,73 +157,19 @@ void AnswerRingingCall(int callId) {
 }
 
 void DispatchKeyWithSkype(int code) {
-    if (code >= 0 && code <= 9) {
-        const char digit[2] = {static_cast<char>('0' + code), '\0'};
-        Focus();
-        PressSkypeButton(digit);
-        AppendAndShow(digit[0]);
-        return;
-    }
+    if (code >= KEY_0 && code <= KEY_9) return OnDigit(static_cast<char>('0' + code));
     switch (code) {
-        case KEY_STAR:
-            if (inCall) {
-                Focus();
-                PressSkypeButton("*");
-                AppendAndShow('*');
-            } else {
-                Click();
-                Focus();
-                PressSkypeButton("SKYPE");
-            }
-            break;
-        case KEY_HASH:
-            if (inCall) {
-                Focus();
-                PressSkypeButton("#");
-                AppendAndShow('#');
-            } else {
-                Focus();
-                Click();
-                PressSkypeButton("+");
-                AppendAndShow('+');
-            }
-            break;
-        case KEY_NO:
-            Click();
-            PressSkypeButton("NO");
-            HangUpWindows();
-            break;
-        case KEY_UP:
-            Click();
-            Focus();
-            PressSkypeButton("UP");
-            break;
-        case KEY_YES: OnYes(); break;
-        case KEY_DOWN:
-            Click();
-            Focus();
-            PressSkypeButton("DOWN");
-            break;
-        case KEY_ON_HOOK:
-            if (hookState == 1) break;
-            hookState = 1;
-            SendHookState(true);
-            HangUpWindows();
-            break;
-        case KEY_OFF_HOOK:
-            if (hookState == 0) break;
-            hookState = 0;
-            Focus();
-            SendHookState(false);
-            break;
-        case KEY_MUTE: ToggleMute(); break;
-        case KEY_CLEAR:
-            Click();
-            SendBackspaceToSkypeEdit();
-            dialBuffer.DeleteLast();
-            ShowDialBuffer();
-            break;
-        default: break;
+        case KEY_STAR: return OnStar();
+        case KEY_HASH: return OnHash();
+        case KEY_NO: return OnNo();
+        case KEY_UP: return OnArrow("UP");
+        case KEY_YES: return OnYes();
+        case KEY_DOWN: return OnArrow("DOWN");
+        case KEY_ON_HOOK: return OnHangUp();
+        case KEY_OFF_HOOK: return OnLift();
+        case KEY_MUTE: return ToggleMute();
+        case KEY_CLEAR: return OnClear();
+        default: return;
     }
 }
 

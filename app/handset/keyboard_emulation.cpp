@@ -15,7 +15,7 @@ constexpr DWORD kKeyHoldMs = 10;
 void EmulateKeystroke(int code) {
     const auto keystroke = ChooseKeystroke(code, hookState);
     if (!keystroke) return;
-    if (keystroke->newHookState != -1) hookState = keystroke->newHookState;
+    if (keystroke->newHookState != kHookUnchanged) hookState = keystroke->newHookState;
     if (keystroke->shift) keybd_event(VK_LSHIFT, 0, 0, 0);
     keybd_event(keystroke->virtualKey, 0, 0, 0);
     Sleep(kKeyHoldMs);

@@ -1,5 +1,7 @@
 #include "keystroke_choice.h"
 
+#include "usbphone_codes.h"
+
 namespace phonedock {
 namespace {
 
@@ -11,9 +13,10 @@ constexpr uint8_t kVkDown = 0x28;
 constexpr uint8_t kVk3 = 0x33;
 constexpr uint8_t kVk8 = 0x38;
 
+// Hook states, as the program keeps them.
 constexpr int32_t kOnHook = 1;
 constexpr int32_t kOffHook = 0;
-constexpr int32_t kUnchanged = -1;
+constexpr int32_t kUnchanged = kHookUnchanged;
 
 struct Row {
     int code;
@@ -23,20 +26,20 @@ struct Row {
 // Key code -> keystroke. '*' and '#' are Shift+8 and Shift+3, as on a US layout. Lifting the handset acts
 // as Enter and putting it down as Escape.
 constexpr Row kRows[] = {
-    {20, {kVk8, true, kUnchanged}},        // KEY_STAR
-    {21, {kVk3, true, kUnchanged}},        // KEY_HASH
-    {30, {kVkEscape, false, kUnchanged}},  // KEY_NO
-    {40, {kVkUp, false, kUnchanged}},      // KEY_UP
-    {50, {kVkReturn, false, kUnchanged}},  // KEY_YES
-    {60, {kVkDown, false, kUnchanged}},    // KEY_DOWN
-    {70, {kVkEscape, false, kOnHook}},     // KEY_ON_HOOK
-    {80, {kVkReturn, false, kOffHook}},    // KEY_OFF_HOOK
+    {KEY_STAR, {kVk8, true, kUnchanged}},          // '*'
+    {KEY_HASH, {kVk3, true, kUnchanged}},          // '#'
+    {KEY_NO, {kVkEscape, false, kUnchanged}},      // Escape
+    {KEY_UP, {kVkUp, false, kUnchanged}},          // Up
+    {KEY_YES, {kVkReturn, false, kUnchanged}},     // Enter
+    {KEY_DOWN, {kVkDown, false, kUnchanged}},      // Down
+    {KEY_ON_HOOK, {kVkEscape, false, kOnHook}},    // Escape, once per hang-up
+    {KEY_OFF_HOOK, {kVkReturn, false, kOffHook}},  // Enter, once per lift
 };
 
 }  // namespace
 
 std::optional<Keystroke> ChooseKeystroke(int code, int32_t hookState) {
-    if (code >= 0 && code <= 9) return Keystroke{static_cast<uint8_t>('0' + code), false, kUnchanged};
+    if (code >= KEY_0 && code <= KEY_9) return Keystroke{static_cast<uint8_t>('0' + code), false, kUnchanged};
     for (const Row& row : kRows) {
         if (row.code != code) continue;
         if (row.keystroke.newHookState != kUnchanged && row.keystroke.newHookState == hookState)

@@ -6,10 +6,12 @@
 
 namespace phonedock {
 
+constexpr int32_t kHookUnchanged = -1;
+
 struct Keystroke {
     uint8_t virtualKey;
     bool shift;            // the left Shift key is held around it
-    int32_t newHookState;  // what the hook state becomes (-1: unchanged)
+    int32_t newHookState;  // what the hook state becomes, or kHookUnchanged
 };
 
 // The keystroke for key code `code` given the current hook state, or none: codes without a row (the mute

@@ -75,6 +75,15 @@ class PhonedockTest : public WinsimTest {
         }
     }
 
+    // Waits until the library's reader has taken every report `handset` sent and the program has handled
+    // what its keys caused: the reader issues its next read only after the key callback for the last report
+    // has returned, and a read stays pending only while no report is waiting.
+    void SettleKeys(const sim::Handset& handset) {
+        EXPECT_TRUE(handset.waitUntil([&] { return winsim::hidPendingReadCount(handset.busId()) > 0; },
+                                      std::chrono::seconds(10)));
+        Settle();
+    }
+
     // Moves the simulated clock on by one watchdog period and lets the tick be handled.
     void Tick() {
         winsim::advanceClock(2000);

@@ -1,6 +1,8 @@
 #include "tone_player.h"
 
 #include "audio/wave_file.h"
+#include "audio/wave_out_device.h"
+#include "owners.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -27,6 +29,45 @@ UINT ChoosePlaybackDevice() {
     }
     return 0;
 }
+
+// This playback's event, shown to Stop for as long as it is open. A Stop that came before it was made
+// leaves it signalled from the start, so a looping playback does not wait at all.
+class PlaybackEvent {
+  public:
+    PlaybackEvent(std::mutex& mutex, HANDLE& shown, const bool& stopRequested)
+        : mutex_(mutex),
+          shown_(shown),
+          stopRequested_(stopRequested),
+          event_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+        if (!event_) return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        shown_ = event_.Get();
+        if (stopRequested_) SetEvent(event_.Get());
+    }
+    PlaybackEvent(const PlaybackEvent&) = delete;
+    PlaybackEvent& operator=(const PlaybackEvent&) = delete;
+    ~PlaybackEvent() {
+        if (!event_) return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        shown_ = nullptr;
+        event_.Reset();
+    }
+
+    explicit operator bool() const { return static_cast<bool>(event_); }
+    HANDLE Get() const { return event_.Get(); }
+
+    // The device signalled its opening; a Stop that came meanwhile stays signalled.
+    void ForgetOpening() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!stopRequested_) ResetEvent(event_.Get());
+    }
+
+  private:
+    std::mutex& mutex_;
+    HANDLE& shown_;
+    const bool& stopRequested_;
+    owners::HandleOwner event_;
+};
 
 }  // namespace
 
@@ -98,65 +139,46 @@ DWORD ToneWorker::ExpectedDurationMs() const {
     return static_cast<DWORD>(static_cast<uint64_t>(header_.dwBufferLength) * 1000 / format_.nAvgBytesPerSec);
 }
 
-// Plays the loaded sound once, or until Stop while looping. Every step that fails releases what the steps
-// before it opened.
+// Plays the loaded sound once, or until Stop while looping. The event and the device are owners: whichever
+// step fails, leaving here resets and closes the device, then closes the event.
 MMRESULT ToneWorker::Play() {
     if (!formatFound_) return MMSYSERR_INVALPARAM;
-    const HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (event == nullptr) return MMSYSERR_NOMEM;
-    {
-        std::lock_guard<std::mutex> lock(eventMutex_);
-        event_ = event;
-        if (stopRequested_) SetEvent(event);
-    }
-    const auto closeEvent = [&] {
-        std::lock_guard<std::mutex> lock(eventMutex_);
-        event_ = nullptr;
-        CloseHandle(event);
-    };
+    PlaybackEvent event(eventMutex_, event_, stopRequested_);
+    if (!event) return MMSYSERR_NOMEM;
+    WaveOutDevice device;
+    MMRESULT result = device.Open(deviceId_, format_, event.Get());
+    if (result != MMSYSERR_NOERROR) return result;
 
-    MMRESULT result =
-        waveOutOpen(&device_, deviceId_, &format_, reinterpret_cast<DWORD_PTR>(event), 0, CALLBACK_EVENT);
-    if (result != MMSYSERR_NOERROR) {
-        closeEvent();
-        return result;
-    }
     header_.dwFlags = 0;
     header_.dwLoops = 0;
-    result = waveOutPrepareHeader(device_, &header_, sizeof(header_));
-    if (result == MMSYSERR_NOERROR && header_.dwFlags == WHDR_PREPARED) {
-        if (loop_) {
-            header_.dwFlags = WHDR_PREPARED | WHDR_BEGINLOOP | WHDR_ENDLOOP;
-            header_.dwLoops = 0xFFFFFFFF;
-        }
-        {
-            // The device signalled the opening; a Stop that came meanwhile stays signalled.
-            std::lock_guard<std::mutex> lock(eventMutex_);
-            if (!stopRequested_) ResetEvent(event);
-        }
-        result = waveOutWrite(device_, &header_, sizeof(header_));
-        if (result == MMSYSERR_NOERROR) result = waveOutRestart(device_);
-        if (result == MMSYSERR_NOERROR) {
-            if (loop_) {
-                WaitForSingleObject(event, INFINITE);  // until Stop
-            } else {
-                // The device signals when the buffer is done; the header is looked at only after a signal.
-                const DWORD deadline = GetTickCount() + ExpectedDurationMs() + kPlaybackMarginMs;
-                for (;;) {
-                    const LONG left = static_cast<LONG>(deadline - GetTickCount());
-                    if (left <= 0 || WaitForSingleObject(event, static_cast<DWORD>(left)) != WAIT_OBJECT_0)
-                        break;
-                    if ((header_.dwFlags & WHDR_DONE) != 0) break;
-                }
-            }
-        }
+    result = device.Prepare(header_);
+    if (result != MMSYSERR_NOERROR || header_.dwFlags != WHDR_PREPARED) return result;
+    if (loop_) {
+        header_.dwFlags = WHDR_PREPARED | WHDR_BEGINLOOP | WHDR_ENDLOOP;
+        header_.dwLoops = 0xFFFFFFFF;
     }
-    waveOutReset(device_);
-    if ((header_.dwFlags & WHDR_PREPARED) != 0) waveOutUnprepareHeader(device_, &header_, sizeof(header_));
-    waveOutClose(device_);
-    device_ = nullptr;
-    closeEvent();
+    event.ForgetOpening();
+    result = device.Write(header_);
+    if (result == MMSYSERR_NOERROR) result = device.Restart();
+    if (result != MMSYSERR_NOERROR) return result;
+
+    if (loop_) {
+        WaitForSingleObject(event.Get(), INFINITE);  // until Stop
+    } else {
+        WaitUntilPlayed(event.Get());
+    }
     return result;
+}
+
+// The device signals when the buffer is done; the header is looked at only after a signal. A device that
+// stays silent past the sound's length and the margin counts as gone.
+void ToneWorker::WaitUntilPlayed(HANDLE event) const {
+    const DWORD deadline = GetTickCount() + ExpectedDurationMs() + kPlaybackMarginMs;
+    for (;;) {
+        const LONG left = static_cast<LONG>(deadline - GetTickCount());
+        if (left <= 0 || WaitForSingleObject(event, static_cast<DWORD>(left)) != WAIT_OBJECT_0) return;
+        if ((header_.dwFlags & WHDR_DONE) != 0) return;
+    }
 }
 
 }  // namespace phonedock

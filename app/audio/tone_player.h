@@ -37,9 +37,9 @@ class ToneWorker : public WorkerThread {
 
   private:
     MMRESULT Play();
+    void WaitUntilPlayed(HANDLE event) const;
     DWORD ExpectedDurationMs() const;
 
-    HWAVEOUT device_ = nullptr;
     WAVEHDR header_;
     WAVEFORMATEX format_;  // a copy: the resource's format chunk may be shorter than the structure
     bool formatFound_ = false;
@@ -47,7 +47,7 @@ class ToneWorker : public WorkerThread {
     bool loop_ = false;
     UINT deviceId_ = 0;
     std::mutex eventMutex_;
-    HANDLE event_ = nullptr;  // this playback's own event, open while it plays
+    HANDLE event_ = nullptr;  // this playback's own event while it plays; the playback owns it
     bool stopRequested_ = false;
 };
 

@@ -12,29 +12,28 @@ WorkerThread::~WorkerThread() {
 }
 
 void WorkerThread::Close() {
-    if (thread_ == nullptr) return;
+    if (!thread_) return;
     stopping_ = true;
-    WaitForSingleObject(thread_, INFINITE);
+    WaitForSingleObject(thread_.Get(), INFINITE);
     stopping_ = false;
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    thread_.Reset();
     threadId_ = 0;
 }
 
 bool WorkerThread::StartThread() {
-    if (thread_ != nullptr) CloseHandle(thread_);
-    thread_ = CreateThread(nullptr, kStackSize, &WorkerThread::Entry, this, 0, &threadId_);
-    return thread_ != nullptr;
+    thread_.Reset();  // a finished earlier thread's handle goes before the next thread is made
+    thread_.Reset(CreateThread(nullptr, kStackSize, &WorkerThread::Entry, this, 0, &threadId_));
+    return static_cast<bool>(thread_);
 }
 
 bool WorkerThread::IsRunning() const {
     DWORD code = 0;
-    return thread_ != nullptr && GetExitCodeThread(thread_, &code) && code == STILL_ACTIVE;
+    return thread_ && GetExitCodeThread(thread_.Get(), &code) && code == STILL_ACTIVE;
 }
 
 DWORD WorkerThread::Wait(DWORD milliseconds) const {
-    if (thread_ == nullptr || !IsRunning()) return 0;
-    return WaitForSingleObject(thread_, milliseconds);
+    if (!thread_ || !IsRunning()) return 0;
+    return WaitForSingleObject(thread_.Get(), milliseconds);
 }
 
 DWORD WINAPI WorkerThread::Entry(LPVOID self) {

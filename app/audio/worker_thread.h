@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "owners.h"
+
 namespace phonedock {
 
 class WorkerThread {
@@ -27,7 +29,7 @@ class WorkerThread {
   private:
     static DWORD WINAPI Entry(LPVOID self);
 
-    HANDLE thread_ = nullptr;
+    owners::HandleOwner thread_;
     DWORD threadId_ = 0;
     bool stopping_ = false;
 };

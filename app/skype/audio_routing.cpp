@@ -1,6 +1,7 @@
 #include "audio_routing.h"
 
 #include "audio/device_choice.h"
+#include "owners.h"
 #include "skype/skype_link.h"
 
 #include <windows.h>
@@ -38,22 +39,22 @@ void SendDeviceCommand(const char* format, const std::string& name) {
 
 int SetSoundMapperValue(const char* valueName, const char* name, int notWritten) {
     if (name == nullptr || *name == '\0') return SOUND_MAPPER_NO_NAME;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSoundMapperKey, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSoundMapperKey, 0, KEY_READ | KEY_WRITE, &raw) != ERROR_SUCCESS) {
         return SOUND_MAPPER_NO_KEY;
     }
+    const owners::RegistryKeyOwner key(raw);
     char current[kValueBufferSize];
     DWORD size = sizeof(current);
-    const bool read = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(current),
-                                       &size) == ERROR_SUCCESS;
+    const bool read = RegQueryValueExA(key.Get(), valueName, nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(current), &size) == ERROR_SUCCESS;
     int result = SOUND_MAPPER_OK;
     if (read && NamesUsbDevice(current, std::min<size_t>(size, sizeof(current)))) {
-        if (RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
+        if (RegSetValueExA(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
                            static_cast<DWORD>(std::strlen(name) + 1)) != ERROR_SUCCESS) {
             result = notWritten;
         }
     }
-    RegCloseKey(key);
     return result;
 }
 

@@ -94,6 +94,7 @@ class LcdImage {
     const std::array<uint8_t, kCells>& cells() const { return cells_; }
 
   private:
+    void FillImage(uint8_t value);
     void ShowText(const char* text);
     void ShowTimeText(const char* text);
     void ShowClock(const ClockReading& clock);

@@ -13,14 +13,15 @@ namespace {
 //     13          UP       9       8       7       -        -
 //     19          DOWN     #       0       *
 //
-// Scan code 0 means no key is held; the codes marked - and those above 22 belong to no key.
+// Scan code 0 means no key is held; the codes marked - and those above 22 belong to no key. A digit is its
+// own key code.
 constexpr int kN = KEY_NONE;
 constexpr int kKeyCodeByScanCode[] = {
-    kN,                      // 0: no key
-    30, 3,  2, 1,  110, kN,  // 1 to 6: NO 3 2 1 CLEAR
-    50, 6,  5, 4,  100, kN,  // 7 to 12: YES 6 5 4 MUTE
-    40, 9,  8, 7,  kN,  kN,  // 13 to 18: UP 9 8 7
-    60, 21, 0, 20,           // 19 to 22: DOWN # 0 *
+    kN,                                              // 0: no key
+    KEY_NO,   3,        2, 1,        KEY_CLEAR, kN,  // 1 to 6
+    KEY_YES,  6,        5, 4,        KEY_MUTE,  kN,  // 7 to 12
+    KEY_UP,   9,        8, 7,        kN,        kN,  // 13 to 18
+    KEY_DOWN, KEY_HASH, 0, KEY_STAR,                 // 19 to 22
 };
 
 struct Glyph {
@@ -114,11 +115,11 @@ int TakeHookChange(int hookStatus, int& previousHook) {
     if (hookStatus == kHookUnknown) return KEY_NONE;
     if (hookStatus == kHookOn && previousHook == kHookOff) {
         previousHook = kHookOn;
-        return kKeyOnHook;
+        return KEY_ON_HOOK;
     }
     if (hookStatus != kHookOn && previousHook != kHookOff) {
         previousHook = kHookOff;
-        return kKeyOffHook;
+        return KEY_OFF_HOOK;
     }
     return KEY_NONE;
 }
@@ -183,22 +184,22 @@ void BuildEepromReadEnd(uint8_t* report) {
 bool LcdImage::Apply(int mode, bool iconOn, int barLevel, const char* text, bool showClock,
                      const ClockReading& clock) {
     switch (mode) {
-        case 0: FillImage(0x00); return true;
-        case 1:
+        case LCD_CLEAR_ALL: FillImage(0x00); return true;
+        case LCD_INDICATOR:
             cells_[kIndicatorCell] =
                 static_cast<uint8_t>((cells_[kIndicatorCell] & kFirstBarBit) | (iconOn ? kIndicatorBit : 0));
             return true;
-        case 2: SetBarLevel(barLevel); return true;
-        case 3:
+        case LCD_BAR_LEVEL: SetBarLevel(barLevel); return true;
+        case LCD_TEXT:
             ClearText();
             ShowText(text);
             return true;
-        case 4:
+        case LCD_CLOCK:
             ClearText();
             if (showClock) ShowClock(clock);
             return true;
-        case 5: FillImage(0xFF); return true;
-        case 6:
+        case LCD_ALL_ON: FillImage(0xFF); return true;
+        case LCD_TIME_TEXT:
             ClearText();
             ShowTimeText(text);
             return true;

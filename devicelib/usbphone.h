@@ -2,27 +2,13 @@
 // All 14 functions are plain C names with the cdecl convention; the two callbacks are stdcall.
 #pragma once
 
+#include "usbphone_codes.h"
+
 #include <windows.h>
 
 #include <type_traits>
 
 extern "C" {
-
-// Key codes handed to the key callback.
-enum UsbPhoneKeyCode : int {
-    KEY_0 = 0,  // digits 0 to 9 are their own codes
-    KEY_9 = 9,
-    KEY_STAR = 20,
-    KEY_HASH = 21,
-    KEY_NO = 30,
-    KEY_UP = 40,
-    KEY_YES = 50,
-    KEY_DOWN = 60,
-    KEY_ON_HOOK = 70,
-    KEY_OFF_HOOK = 80,
-    KEY_MUTE = 100,
-    KEY_CLEAR = 110,
-};
 
 // Codes kept by the library and returned (and cleared) by USBPhone_GetLastError.
 enum UsbPhoneError : int {
@@ -30,17 +16,6 @@ enum UsbPhoneError : int {
     USBPHONE_ERR_RANGE = 1,        // EEPROM address plus length beyond 255
     USBPHONE_ERR_UNSUPPORTED = 2,  // the handset has no such function
     USBPHONE_ERR_NO_DEVICE = 4,    // no handset found at USBPhone_Open
-};
-
-// USBPhone_DisplayLCD modes.
-enum UsbPhoneLcdMode : int {
-    LCD_CLEAR_ALL = 0,
-    LCD_INDICATOR = 1,
-    LCD_BAR_LEVEL = 2,
-    LCD_TEXT = 3,
-    LCD_CLOCK = 4,
-    LCD_ALL_ON = 5,
-    LCD_TIME_TEXT = 6,
 };
 
 typedef void(CALLBACK* KeyEventCallback)(int keyCode);

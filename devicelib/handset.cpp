@@ -18,7 +18,6 @@ namespace {
 
 constexpr DWORD kEepromAnswerDelayMs = 300;
 constexpr int kHookOn = 1;
-static_assert(kKeyOnHook == KEY_ON_HOOK && kKeyOffHook == KEY_OFF_HOOK);
 
 std::atomic<KeyEventCallback> keyCallback{nullptr};
 std::atomic<int> previousHookState{kHookOn};

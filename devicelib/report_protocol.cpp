@@ -13,14 +13,15 @@ namespace {
 //     13          UP       9       8       7       -        -
 //     19          DOWN     #       0       *
 //
-// Scan code 0 means no key is held; the codes marked - and those above 22 belong to no key.
+// Scan code 0 means no key is held; the codes marked - and those above 22 belong to no key. A digit is its
+// own key code.
 constexpr int kN = KEY_NONE;
 constexpr int kKeyCodeByScanCode[] = {
-    kN,                      // 0: no key
-    30, 3,  2, 1,  110, kN,  // 1 to 6: NO 3 2 1 CLEAR
-    50, 6,  5, 4,  100, kN,  // 7 to 12: YES 6 5 4 MUTE
-    40, 9,  8, 7,  kN,  kN,  // 13 to 18: UP 9 8 7
-    60, 21, 0, 20,           // 19 to 22: DOWN # 0 *
+    kN,                                              // 0: no key
+    KEY_NO,   3,        2, 1,        KEY_CLEAR, kN,  // 1 to 6
+    KEY_YES,  6,        5, 4,        KEY_MUTE,  kN,  // 7 to 12
+    KEY_UP,   9,        8, 7,        kN,        kN,  // 13 to 18
+    KEY_DOWN, KEY_HASH, 0, KEY_STAR,                 // 19 to 22
 };
 
 struct Glyph {
@@ -39,10 +40,24 @@ constexpr Glyph kGlyphs[] = {
     {'3', 0xE5},  {'4', 0x6C}, {'5', 0xAD}, {'6', 0xAF}, {'7', 0xE8}, {'8', 0xEF}, {'9', 0xED},
 };
 
-constexpr uint8_t kExtraSegment = 0x10;  // bit 4 of a lower-row cell, of cell 16 (first bar)
-constexpr uint8_t kUpperRowMark = 0x01;  // bit 0 of an upper-row cell (weekday), of cell 16 (indicator)
-constexpr int kSeparatorCells[] = {24, 25};
-constexpr int kDisplayImageOffset = 2;
+// The display as the handset shows it, with the number of the cell behind each position:
+//
+//              16: indicator (bit 0), bar 1 (bit 4)
+//     upper    17  18  19  20  21                       bit 0 marks  Tu We Th Fr Sa
+//     lower    31  30  29  28  27  26  25  24  23  22   bit 4 lights b2 b3 b4 b5 b6 b7 : : Su Mo
+//
+// Each cell holds one digit's segments. Upper-row cells store them with their nibbles swapped; lower-row
+// cells keep bit 4 for their extra segment while the digit changes. Cells 0 to 15 are never written.
+constexpr uint8_t kIndicatorBit = 0x01;
+constexpr uint8_t kFirstBarBit = 0x10;
+constexpr uint8_t kExtraSegment = 0x10;  // bit 4 of a lower-row cell
+constexpr uint8_t kWeekdayBit = 0x01;    // bit 0 of an upper-row cell
+
+constexpr int kUpperRow[] = {17, 18, 19, 20, 21};                      // left to right
+constexpr int kLowerRow[] = {22, 23, 24, 25, 26, 27, 28, 29, 30, 31};  // right to left
+constexpr int kBarCells[] = {31, 30, 29, 28, 27, 26};                  // bars 2 to 7, in bit 4
+constexpr int kSeparatorCells[] = {24, 25};                            // the colons, in bit 4
+constexpr int kFirstBar = 1;                                           // bar 1 is in the indicator cell
 
 // Where each weekday is marked, Sunday first.
 struct WeekdayMark {
@@ -50,9 +65,40 @@ struct WeekdayMark {
     uint8_t bit;
 };
 constexpr WeekdayMark kWeekdayMarks[] = {
-    {23, kExtraSegment}, {22, kExtraSegment}, {17, kUpperRowMark}, {18, kUpperRowMark},
-    {19, kUpperRowMark}, {20, kUpperRowMark}, {21, kUpperRowMark},
+    {23, kExtraSegment}, {22, kExtraSegment}, {17, kWeekdayBit}, {18, kWeekdayBit},
+    {19, kWeekdayBit},   {20, kWeekdayBit},   {21, kWeekdayBit},
 };
+
+// Free text, right-aligned: its last character in the rightmost lower cell, the row filled right to left,
+// then the upper row right to left.
+constexpr int kTextCells[] = {22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 21, 20, 19, 18, 17};
+
+// A time text "hh:mm:ss" on the lower row: which character goes to which cell.
+struct Placement {
+    size_t position;
+    int cell;
+};
+constexpr Placement kTimeTextPlacements[] = {{0, 27}, {1, 26}, {3, 25}, {4, 24}, {6, 23}, {7, 22}};
+constexpr size_t kTimeTextLength = 8;
+
+// The clock: upper row "MM-DD", lower row "HH:MM" with one separator lit.
+struct DigitPair {
+    int tensCell;
+    int unitsCell;
+};
+constexpr DigitPair kClockMonth{17, 18}, kClockDay{20, 21};
+constexpr DigitPair kClockHour{25, 24}, kClockMinute{23, 22};
+constexpr int kClockDashCell = 19;
+constexpr int kClockSeparatorCell = 24;
+
+constexpr int kDisplayImageOffset = 2;
+
+constexpr bool IsBarCell(int cell) {
+    for (int c : kBarCells) {
+        if (c == cell) return true;
+    }
+    return false;
+}
 
 uint8_t SwapNibbles(uint8_t value) {
     return static_cast<uint8_t>((value << 4) | (value >> 4));
@@ -69,11 +115,11 @@ int TakeHookChange(int hookStatus, int& previousHook) {
     if (hookStatus == kHookUnknown) return KEY_NONE;
     if (hookStatus == kHookOn && previousHook == kHookOff) {
         previousHook = kHookOn;
-        return kKeyOnHook;
+        return KEY_ON_HOOK;
     }
     if (hookStatus != kHookOn && previousHook != kHookOff) {
         previousHook = kHookOff;
-        return kKeyOffHook;
+        return KEY_OFF_HOOK;
     }
     return KEY_NONE;
 }
@@ -138,31 +184,31 @@ void BuildEepromReadEnd(uint8_t* report) {
 bool LcdImage::Apply(int mode, bool iconOn, int barLevel, const char* text, bool showClock,
                      const ClockReading& clock) {
     switch (mode) {
-        case 0:
-            for (int c = kIndicatorCell; c <= kLowerLast; ++c) cells_[c] = 0x00;
-            return true;
-        case 1:
+        case LCD_CLEAR_ALL: FillImage(0x00); return true;
+        case LCD_INDICATOR:
             cells_[kIndicatorCell] =
-                static_cast<uint8_t>((cells_[kIndicatorCell] & kExtraSegment) | (iconOn ? kUpperRowMark : 0));
+                static_cast<uint8_t>((cells_[kIndicatorCell] & kFirstBarBit) | (iconOn ? kIndicatorBit : 0));
             return true;
-        case 2: SetBarLevel(barLevel); return true;
-        case 3:
+        case LCD_BAR_LEVEL: SetBarLevel(barLevel); return true;
+        case LCD_TEXT:
             ClearText();
             ShowText(text);
             return true;
-        case 4:
+        case LCD_CLOCK:
             ClearText();
             if (showClock) ShowClock(clock);
             return true;
-        case 5:
-            for (int c = kIndicatorCell; c <= kLowerLast; ++c) cells_[c] = 0xFF;
-            return true;
-        case 6:
+        case LCD_ALL_ON: FillImage(0xFF); return true;
+        case LCD_TIME_TEXT:
             ClearText();
             ShowTimeText(text);
             return true;
         default: return false;
     }
+}
+
+void LcdImage::FillImage(uint8_t value) {
+    for (int c = kIndicatorCell; c < kCells; ++c) cells_[c] = value;
 }
 
 void LcdImage::SetCell(int cell, char character) {
@@ -174,9 +220,10 @@ void LcdImage::SetCell(int cell, char character) {
     }
 }
 
+// Every digit, weekday mark and separator goes dark; the bars stay.
 void LcdImage::ClearText() {
-    for (int c = kUpperFirst; c <= 25; ++c) cells_[c] = 0x00;
-    for (int c = 26; c <= kLowerLast; ++c) cells_[c] &= kExtraSegment;  // the bars stay
+    for (int c : kUpperRow) cells_[c] = 0x00;
+    for (int c : kLowerRow) cells_[c] &= IsBarCell(c) ? kExtraSegment : uint8_t{0x00};
 }
 
 void LcdImage::BuildDisplayReport(uint8_t* report) const {
@@ -185,40 +232,36 @@ void LcdImage::BuildDisplayReport(uint8_t* report) const {
     std::memcpy(report + kDisplayImageOffset, cells_.data(), cells_.size());
 }
 
-// Bars 2 to 7 are the extra segments of cells 31 down to 26; bar 1 is in cell 16.
+// Bar n lights when the level is at least n; any level but 0 lights bar 1.
 void LcdImage::SetBarLevel(int level) {
-    for (int c = 26; c <= kLowerLast; ++c) {
-        const int threshold = kLowerLast + 1 - c;  // cell 26 lights above 6, cell 31 above 1
-        if (level > threshold) {
+    int bar = kFirstBar;
+    for (int c : kBarCells) {
+        ++bar;
+        if (level >= bar) {
             cells_[c] |= kExtraSegment;
         } else {
             cells_[c] &= static_cast<uint8_t>(~kExtraSegment);
         }
     }
     cells_[kIndicatorCell] =
-        static_cast<uint8_t>((cells_[kIndicatorCell] & kUpperRowMark) | (level != 0 ? kExtraSegment : 0));
+        static_cast<uint8_t>((cells_[kIndicatorCell] & kIndicatorBit) | (level != 0 ? kFirstBarBit : 0));
 }
 
-// Right-aligned: the last ten characters fill the lower row, the five before them the upper row.
 void LcdImage::ShowText(const char* text) {
     const size_t length = text != nullptr ? std::strlen(text) : 0;
-    for (size_t i = 0; i < 15; ++i) {
-        const int cell = i < 10 ? kLowerFirst + static_cast<int>(i) : kLowerLast - static_cast<int>(i);
-        SetCell(cell, i < length ? text[length - 1 - i] : '\0');
+    size_t fromEnd = 0;
+    for (int cell : kTextCells) {
+        SetCell(cell, fromEnd < length ? text[length - 1 - fromEnd] : '\0');
+        ++fromEnd;
     }
 }
 
-// A text of the form hh:mm:ss on the lower row; the colons are the separators. Characters the text does not
-// have show blank.
+// The colons are the separators. Characters the text does not have show blank.
 void LcdImage::ShowTimeText(const char* text) {
     for (int c : kSeparatorCells) cells_[c] = kExtraSegment;
-    const size_t length = text != nullptr ? strnlen(text, 8) : 0;
-    struct Placement {
-        size_t position;
-        int cell;
-    };
-    constexpr Placement kPlacements[] = {{0, 27}, {1, 26}, {3, 25}, {4, 24}, {6, 23}, {7, 22}};
-    for (const Placement& p : kPlacements) SetCell(p.cell, p.position < length ? text[p.position] : '\0');
+    const size_t length = text != nullptr ? strnlen(text, kTimeTextLength) : 0;
+    for (const Placement& p : kTimeTextPlacements)
+        SetCell(p.cell, p.position < length ? text[p.position] : '\0');
 }
 
 void LcdImage::SetTwoDigits(int tensCell, int unitsCell, int value) {
@@ -226,15 +269,14 @@ void LcdImage::SetTwoDigits(int tensCell, int unitsCell, int value) {
     SetCell(unitsCell, static_cast<char>('0' + value % 10));
 }
 
-// Upper row "MM-DD", lower row "HH MM" with the separator lit, and the weekday's mark.
 void LcdImage::ShowClock(const ClockReading& clock) {
-    SetTwoDigits(17, 18, clock.month);
-    SetCell(19, '-');
-    SetTwoDigits(20, 21, clock.day);
-    SetTwoDigits(23, 22, clock.minute);
-    cells_[24] |= kExtraSegment;
-    SetTwoDigits(25, 24, clock.hour);
-    if (clock.weekday >= 0 && clock.weekday < 7) {
+    SetTwoDigits(kClockMonth.tensCell, kClockMonth.unitsCell, clock.month);
+    SetCell(kClockDashCell, '-');
+    SetTwoDigits(kClockDay.tensCell, kClockDay.unitsCell, clock.day);
+    SetTwoDigits(kClockMinute.tensCell, kClockMinute.unitsCell, clock.minute);
+    cells_[kClockSeparatorCell] |= kExtraSegment;
+    SetTwoDigits(kClockHour.tensCell, kClockHour.unitsCell, clock.hour);
+    if (clock.weekday >= 0 && clock.weekday < static_cast<int>(std::size(kWeekdayMarks))) {
         const WeekdayMark& mark = kWeekdayMarks[clock.weekday];
         cells_[mark.cell] |= mark.bit;
     }

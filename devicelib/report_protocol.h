@@ -2,6 +2,8 @@
 // reports, and the 32-cell display image with its glyphs and the seven display commands.
 #pragma once
 
+#include "usbphone_codes.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -32,13 +34,11 @@ constexpr int KEY_NONE = 255;  // no key; never delivered
 // The key code of a scan code (byte 2 of a class-1 input report), or KEY_NONE.
 int KeyCodeForScanCode(uint8_t scanCode);
 
-// The reader loop's decisions, apart from reading reports. The hook codes are the key codes KEY_ON_HOOK and
-// KEY_OFF_HOOK; a hook status is -1 (not known yet), 1 (on hook) or 0 (off hook).
-constexpr int kKeyOnHook = 70;
-constexpr int kKeyOffHook = 80;
+// The reader loop's decisions, apart from reading reports. A hook status is -1 (not known yet), 1 (on hook)
+// or 0 (off hook).
 
-// The hook code a poll takes before it reads a report: kKeyOnHook when the hook status is 1 and the
-// previous hook state 0, kKeyOffHook when it is neither 1 nor -1 and the previous state is not 0, else
+// The hook code a poll takes before it reads a report: KEY_ON_HOOK when the hook status is 1 and the
+// previous hook state 0, KEY_OFF_HOOK when it is neither 1 nor -1 and the previous state is not 0, else
 // KEY_NONE. `previousHook` becomes the state of the code taken.
 int TakeHookChange(int hookStatus, int& previousHook);
 
@@ -79,8 +79,8 @@ class LcdImage {
     static constexpr int kUpperFirst = 17, kUpperLast = 21;
     static constexpr int kLowerFirst = 22, kLowerLast = 31;
 
-    // Runs display command `mode` (0 to 6). Answers false, changing nothing, for any other mode.
-    // `text` may be null (shown as empty). `clock` is read only by mode 4.
+    // Runs display command `mode` (LCD_CLEAR_ALL to LCD_TIME_TEXT). Answers false, changing nothing, for any
+    // other mode. `text` may be null (shown as empty). `clock` is read only by LCD_CLOCK.
     bool Apply(int mode, bool iconOn, int barLevel, const char* text, bool showClock,
                const ClockReading& clock);
 
@@ -94,6 +94,7 @@ class LcdImage {
     const std::array<uint8_t, kCells>& cells() const { return cells_; }
 
   private:
+    void FillImage(uint8_t value);
     void ShowText(const char* text);
     void ShowTimeText(const char* text);
     void ShowClock(const ClockReading& clock);

@@ -32,13 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int hookStatus = -1;
     int previousHook = 1;
     int lastDelivered = KEY_NONE;
-    int lastHookCode = kKeyOnHook;
+    int lastHookCode = KEY_ON_HOOK;
     while (input.remaining_bytes() > 0) {
         const uint8_t what = input.ConsumeIntegral<uint8_t>();
         if (what < 8) {  // the handset was opened again
             hookStatus = -1;
             previousHook = 1;
-            lastHookCode = kKeyOnHook;
+            lastHookCode = KEY_ON_HOOK;
             continue;
         }
         int code = TakeHookChange(hookStatus, previousHook);
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (hookCode) {
             Require(code != lastHookCode);  // the switch alternates
-            Require((code == kKeyOnHook) == (hookStatus == 1));
+            Require((code == KEY_ON_HOOK) == (hookStatus == 1));
             lastHookCode = code;
         }
         if (!PassesRepeatFilter(code, lastReported)) {

@@ -1,8 +1,6 @@
 // Finding the handset among the HID interfaces, and handsets that are not what they should be.
 #include "vocetta_fixture.h"
 
-#include <thread>
-
 using namespace std::chrono_literals;
 
 namespace {
@@ -73,7 +71,7 @@ TEST_F(VocettaTest, OpeningAgainStartsNoSecondReaderAndFreesTheCapabilities) {
 
     handset.press(sim::Key::Digit8);
     ASSERT_TRUE(testsupport::KeyLog().WaitFor(1));
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(ReaderIdle(handset));
     EXPECT_EQ(testsupport::KeyLog().Codes(), std::vector<int>{8});
 }
 

@@ -1,7 +1,8 @@
 // Keys and the hook switch, from the handset's reports to the key callback.
 #include "vocetta_fixture.h"
 
-#include <thread>
+#include <atomic>
+#include <set>
 
 using namespace std::chrono_literals;
 using testsupport::KeyLog;
@@ -29,14 +30,16 @@ TEST_F(VocettaTest, AHeldKeyIsOneCallbackAndEachNewPressIsAnother) {
     sim::Handset& handset = AddHandset();  // repeats a held key every 40 ms
     ASSERT_EQ(OpenOnWindow(), 0);
 
+    const size_t sentBefore = handset.sentCount();
     handset.press(sim::Key::Digit5);
     ASSERT_TRUE(KeyLog().WaitFor(1));
-    std::this_thread::sleep_for(300ms);  // several repeats of the same report
+    ASSERT_TRUE(handset.waitForSent(sentBefore + 5, 5s));  // several repeats of the same report...
+    ASSERT_TRUE(ReaderIdle(handset));                      // ...all of them taken
     EXPECT_EQ(KeyLog().Codes(), (Codes{5}));
     EXPECT_GT(handset.sentCount(), 3u);
 
     handset.release();
-    std::this_thread::sleep_for(60ms);
+    ASSERT_TRUE(ReaderIdle(handset));
     handset.press(sim::Key::Digit5);
     ASSERT_TRUE(KeyLog().WaitFor(2));
     handset.press(sim::Key::Star);  // another key while one is held
@@ -48,11 +51,17 @@ TEST_F(VocettaTest, AHeldKeyIsOneCallbackAndEachNewPressIsAnother) {
 TEST_F(VocettaTest, TheSameKeyAfterAQuietReadIsANewPress) {
     sim::Handset& handset = AddHandset(NoRepeat());
     ASSERT_EQ(OpenOnWindow(), 0);
+    std::atomic<uint64_t> wakeupsAtKey{0};
+    testsupport::SetKeyHook([&](int) { wakeupsAtKey = WakeupsOf(GetCurrentThreadId()); });
     handset.press(sim::Key::Digit7);
     ASSERT_TRUE(KeyLog().WaitFor(1));
-    std::this_thread::sleep_for(150ms);  // a read with no report re-arms the filter
+    // The reader's next wake-up after the key ends a read that no report came to: its time-out, which
+    // re-arms the filter before the reader reads again.
+    const DWORD reader = KeyLog().Events()[0].threadId;
+    ASSERT_TRUE(testsupport::Eventually([&] { return WakeupsOf(reader) > wakeupsAtKey; }, 10s));
     handset.press(sim::Key::Digit7);
     ASSERT_TRUE(KeyLog().WaitFor(2));
+    testsupport::SetKeyHook(nullptr);
     EXPECT_EQ(KeyLog().Codes(), (Codes{7, 7}));
 }
 
@@ -83,7 +92,7 @@ TEST_F(VocettaTest, ARestingHandsetAtOpenGivesNoHookCode) {
     handset.sendInputReport(KeyReport(0, 0));
     handset.press(sim::Key::Digit1);
     ASSERT_TRUE(KeyLog().WaitFor(1));
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(ReaderIdle(handset));
     EXPECT_EQ(KeyLog().Codes(), (Codes{1}));
     EXPECT_EQ(lib().GetHookStatus(), 1);
 }
@@ -102,7 +111,7 @@ TEST_F(VocettaTest, UnwiredScanCodesAndOtherReportClassesGiveNoCallback) {
     handset.sendInputReport(sim::Handset::Report{0, 7, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     handset.press(sim::Key::Hash);  // the reader is still there
     ASSERT_TRUE(KeyLog().WaitFor(1));
-    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(ReaderIdle(handset));
     EXPECT_EQ(KeyLog().Codes(), (Codes{21}));
 }
 
@@ -112,16 +121,17 @@ TEST_F(VocettaTest, ShortOrFailedReadsAreNoReports) {
     handset.press(sim::Key::Digit1);
     ASSERT_TRUE(KeyLog().WaitFor(1));
     handset.release();
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(ReaderIdle(handset));
 
-    // A failed read must not replay the last report (key 1) from the buffer.
+    // A failed read must not replay the last report (key 1) from the buffer. The failure ends the pending
+    // read at once; the reader is idle again once it has dealt with it.
     handset.failNextRead();
-    std::this_thread::sleep_for(150ms);
+    ASSERT_TRUE(ReaderIdle(handset));
     // Reports shorter than the handset declares are not taken, even when they look like a key.
     handset.sendInputReport(sim::Handset::Report{0, 1, 9, 0});
     handset.shortenInputReports(10);
     handset.press(sim::Key::Digit2);
-    std::this_thread::sleep_for(150ms);
+    ASSERT_TRUE(ReaderIdle(handset));
     EXPECT_EQ(KeyLog().Codes(), (Codes{1}));
 
     handset.shortenInputReports(0);
@@ -132,8 +142,22 @@ TEST_F(VocettaTest, ShortOrFailedReadsAreNoReports) {
 
 TEST_F(VocettaTest, NoReportIsReadWithoutAKeyCallback) {
     sim::Handset& handset = AddHandset(NoRepeat());
+    window.emplace();
+    std::set<DWORD> known = WaitingThreads();
+    known.insert(window->threadId());
+    known.insert(GetCurrentThreadId());
     ASSERT_EQ(OpenOnWindow(/*bind=*/false), 0);
-    std::this_thread::sleep_for(100ms);
+    // The reader is the thread the library started; once it is blocked it waits for a callback to be bound.
+    DWORD reader = 0;
+    ASSERT_TRUE(testsupport::Eventually(
+        [&] {
+            for (DWORD thread : WaitingThreads()) {
+                if (known.count(thread) == 0) reader = thread;
+            }
+            return reader != 0;
+        },
+        10s));
+    ASSERT_TRUE(winsim::waitUntilBlocked(reader, 10000));
     EXPECT_EQ(winsim::hidPendingReadCount(handset.busId()), 0u);
 
     handset.press(sim::Key::Digit4);  // waits in the handle's queue

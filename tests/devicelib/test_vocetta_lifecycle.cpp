@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 
 using namespace std::chrono_literals;
 using testsupport::KeyLog;
@@ -36,7 +35,7 @@ TEST_F(VocettaTest, BindBeforeOpenKeepsTheKeyCallbackButSubclassesNothing) {
     handset.press(sim::Key::Digit3);
     ASSERT_TRUE(KeyLog().WaitFor(1));
     handset.unplug();  // nobody handles the removal: no plug callback was stored
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(WindowIdle());
     EXPECT_TRUE(PlugLog().Events().empty());
 }
 
@@ -100,7 +99,7 @@ TEST_F(VocettaTest, AHandsetPluggedInAfterOpenIsOpenedThen) {
     mouse.path = "\\\\?\\hid#mouse";
     mouse.vendorId = 0x1111;
     winsim::hidPlug(mouse, nullptr);
-    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(WindowIdle());
     EXPECT_EQ(PlugLog().Events().size(), 1u);
 }
 
@@ -116,7 +115,7 @@ TEST_F(VocettaTest, CloseKeepsTheSubclassAndTheKeyCallbackAndDropsThePlugCallbac
     handset.press(sim::Key::Yes);
     ASSERT_TRUE(KeyLog().WaitFor(1));
     handset.unplug();
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(WindowIdle());
     EXPECT_TRUE(PlugLog().Events().empty());
 }
 
@@ -149,7 +148,7 @@ TEST_F(VocettaTest, OutsideTheNtFamilyNothingIsRegisteredAndRemovalGoesUnnoticed
     SendMessageA(window->window(), WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE,
                  reinterpret_cast<LPARAM>(&header));
     handset.unplug();
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(WindowIdle());
     EXPECT_TRUE(PlugLog().Events().empty());
     EXPECT_EQ(lib().Ring(1), -1);  // the handset is gone all the same
 }

@@ -81,18 +81,22 @@ TEST_F(VocettaTest, UnplugAndReplugWhileKeysArrive) {
     sim::Handset& handset = AddHandset(NoRepeat());
     ASSERT_EQ(OpenOnWindow(), 0);
     std::atomic<bool> done{false};
+    // The typist presses the next key once the reader waits for one (or, while the handset is out, a
+    // moment later).
     std::thread typist([&] {
         for (int i = 0; !done; ++i) {
             handset.press(sim::digitKey(i % 10));
             handset.release();
-            std::this_thread::sleep_for(1ms);
+            handset.waitUntil([&] { return done || winsim::hidPendingReadCount(handset.busId()) > 0; }, 50ms);
         }
     });
-    for (int round = 0; round < 5; ++round) {
-        std::this_thread::sleep_for(30ms);
+    for (size_t round = 0; round < 5; ++round) {
+        // Keys reach the open handset, then it goes while they keep coming, and comes back.
+        ASSERT_TRUE(KeyLog().WaitFor(KeyLog().Events().size() + 2));
         handset.unplug();
-        std::this_thread::sleep_for(10ms);
+        ASSERT_TRUE(testsupport::PlugLog().WaitFor(2 * round + 1));
         handset.plug();
+        ASSERT_TRUE(testsupport::PlugLog().WaitFor(2 * round + 2));
     }
     ASSERT_TRUE(testsupport::PlugLog().WaitFor(10));
     const size_t keysBefore = KeyLog().Events().size();
@@ -110,9 +114,11 @@ TEST_F(VocettaTest, CloseWaitsForAKeyCallbackThatIsStillRunning) {
     sim::Handset& handset = AddHandset(NoRepeat());
     ASSERT_EQ(OpenOnWindow(), 0);
     std::atomic<bool> inCallback{false}, callbackDone{false};
+    const winsim::HidDeviceId busId = handset.busId();
     testsupport::SetKeyHook([&](int) {
         inCallback = true;
-        std::this_thread::sleep_for(400ms);  // longer than a stop waits
+        // Longer than a stop waits: the close has given up waiting for the reader and closed the handset.
+        EXPECT_TRUE(testsupport::Eventually([&] { return winsim::hidOpenHandleCount(busId) == 0; }, 10s));
         callbackDone = true;
     });
     handset.press(sim::Key::Digit1);

@@ -6,8 +6,11 @@
 #include "support/vocetta_library.h"
 #include "support/winsim_fixture.h"
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 class VocettaTest : public WinsimTest {
@@ -49,6 +52,35 @@ class VocettaTest : public WinsimTest {
     }
 
     testsupport::VocettaLibrary& lib() { return *library; }
+
+    // Waits until the library's reader has taken every report `handset` sent so far and waits in its next
+    // read. The reader issues that read only once the key callback for the last report has returned, and a
+    // read stays pending only while no report is queued, so whatever those reports cause has happened.
+    static bool ReaderIdle(const sim::Handset& handset) {
+        return handset.waitUntil([&] { return winsim::hidPendingReadCount(handset.busId()) > 0; },
+                                 std::chrono::seconds(10));
+    }
+
+    // Waits until the window's thread has handled everything sent or posted to it so far (the device
+    // notifications of a plug or an unplug among them).
+    bool WindowIdle() { return winsim::waitUntilIdle(window->window(), 10000); }
+
+    // How often `thread` came back from a wait inside winsim so far.
+    static uint64_t WakeupsOf(DWORD thread) {
+        for (const auto& t : winsim::threadWakeups()) {
+            if (t.threadId == thread) return t.wakeups;
+        }
+        return 0;
+    }
+
+    // The threads of the program under test that have waited inside winsim so far.
+    static std::set<DWORD> WaitingThreads() {
+        std::set<DWORD> threads;
+        for (const auto& t : winsim::threadWakeups()) {
+            if (!t.simulator) threads.insert(t.threadId);
+        }
+        return threads;
+    }
 
     std::optional<testsupport::VocettaLibrary> library;
     std::optional<testsupport::WindowThread> window;

@@ -6,15 +6,19 @@
 #include <mmsystem.h>
 
 #include "audio/worker_thread.h"
+#include "foundation/resource_ids.h"
 
 #include <atomic>
 #include <mutex>
 
 namespace phonedock {
 
-constexpr int KEY_CLICK_TONE = 147;
+constexpr int KEY_CLICK_TONE = IDW_KEY_CLICK;
 // The DTMF tones by symbol: '0' to '9', then '*' and '#'.
-constexpr int kDtmfToneTable[12] = {133, 134, 135, 136, 137, 138, 139, 140, 141, 142, 146, 144};
+constexpr int kDtmfToneTable[12] = {
+    IDW_DTMF_0, IDW_DTMF_1, IDW_DTMF_2, IDW_DTMF_3, IDW_DTMF_4,    IDW_DTMF_5,
+    IDW_DTMF_6, IDW_DTMF_7, IDW_DTMF_8, IDW_DTMF_9, IDW_DTMF_STAR, IDW_DTMF_HASH,
+};
 
 // Plays WAVE resource `id` to its end on the calling thread; returns at once when it cannot be played.
 void PlayTone(int id);

@@ -16,7 +16,6 @@ constexpr uint8_t kVk8 = 0x38;
 // Hook states, as the program keeps them.
 constexpr int32_t kOnHook = 1;
 constexpr int32_t kOffHook = 0;
-constexpr int32_t kUnchanged = kHookUnchanged;
 
 struct Row {
     int code;
@@ -26,23 +25,24 @@ struct Row {
 // Key code -> keystroke. '*' and '#' are Shift+8 and Shift+3, as on a US layout. Lifting the handset acts
 // as Enter and putting it down as Escape.
 constexpr Row kRows[] = {
-    {KEY_STAR, {kVk8, true, kUnchanged}},          // '*'
-    {KEY_HASH, {kVk3, true, kUnchanged}},          // '#'
-    {KEY_NO, {kVkEscape, false, kUnchanged}},      // Escape
-    {KEY_UP, {kVkUp, false, kUnchanged}},          // Up
-    {KEY_YES, {kVkReturn, false, kUnchanged}},     // Enter
-    {KEY_DOWN, {kVkDown, false, kUnchanged}},      // Down
-    {KEY_ON_HOOK, {kVkEscape, false, kOnHook}},    // Escape, once per hang-up
-    {KEY_OFF_HOOK, {kVkReturn, false, kOffHook}},  // Enter, once per lift
+    {KEY_STAR, {kVk8, true, kHookUnchanged}},       // '*'
+    {KEY_HASH, {kVk3, true, kHookUnchanged}},       // '#'
+    {KEY_NO, {kVkEscape, false, kHookUnchanged}},   // Escape
+    {KEY_UP, {kVkUp, false, kHookUnchanged}},       // Up
+    {KEY_YES, {kVkReturn, false, kHookUnchanged}},  // Enter
+    {KEY_DOWN, {kVkDown, false, kHookUnchanged}},   // Down
+    {KEY_ON_HOOK, {kVkEscape, false, kOnHook}},     // Escape, once per hang-up
+    {KEY_OFF_HOOK, {kVkReturn, false, kOffHook}},   // Enter, once per lift
 };
 
 }  // namespace
 
 std::optional<Keystroke> ChooseKeystroke(int code, int32_t hookState) {
-    if (code >= KEY_0 && code <= KEY_9) return Keystroke{static_cast<uint8_t>('0' + code), false, kUnchanged};
+    if (code >= KEY_0 && code <= KEY_9)
+        return Keystroke{static_cast<uint8_t>('0' + code), false, kHookUnchanged};
     for (const Row& row : kRows) {
         if (row.code != code) continue;
-        if (row.keystroke.newHookState != kUnchanged && row.keystroke.newHookState == hookState)
+        if (row.keystroke.newHookState != kHookUnchanged && row.keystroke.newHookState == hookState)
             return std::nullopt;
         return row.keystroke;
     }

@@ -33,10 +33,6 @@ std::vector<std::string> DeviceNames(Count count, GetCaps getCaps) {
     return names;
 }
 
-void SendDeviceCommand(const char* format, const std::string& name) {
-    SendSkypeCommandf(format, name.c_str());
-}
-
 int SetSoundMapperValue(const char* valueName, const char* name, int notWritten) {
     if (name == nullptr || *name == '\0') return SOUND_MAPPER_NO_NAME;
     HKEY raw = nullptr;
@@ -74,9 +70,9 @@ int RouteAudioDevices() {
     const DeviceChoice recording =
         ChooseDevices(DeviceNames<WAVEINCAPSA>(waveInGetNumDevs, waveInGetDevCapsA));
     int result = 0;
-    if (!playback.handset.empty()) SendDeviceCommand("SET AUDIO_OUT %s", playback.handset);
+    if (!playback.handset.empty()) SendSkypeCommandf("SET AUDIO_OUT %s", playback.handset.c_str());
     if (!playback.other.empty()) SetSoundMapperPlayback(playback.other.c_str());
-    if (!recording.handset.empty()) SendDeviceCommand("SET AUDIO_IN %s", recording.handset);
+    if (!recording.handset.empty()) SendSkypeCommandf("SET AUDIO_IN %s", recording.handset.c_str());
     if (!recording.other.empty()) result = SetSoundMapperRecord(recording.other.c_str());
     return result;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "handset/handset.h"
+#include "support/reader_idle.h"
 #include "support/vocetta_library.h"
 #include "support/winsim_fixture.h"
 
@@ -75,12 +76,10 @@ class PhonedockTest : public WinsimTest {
         }
     }
 
-    // Waits until the library's reader has taken every report `handset` sent and the program has handled
-    // what its keys caused: the reader issues its next read only after the key callback for the last report
-    // has returned, and a read stays pending only while no report is waiting.
+    // Waits until the library's reader has handled every report `handset` sent, and the program what the
+    // keys caused.
     void SettleKeys(const sim::Handset& handset) {
-        EXPECT_TRUE(handset.waitUntil([&] { return winsim::hidPendingReadCount(handset.busId()) > 0; },
-                                      std::chrono::seconds(10)));
+        EXPECT_TRUE(testsupport::ReaderIdle(handset));
         Settle();
     }
 

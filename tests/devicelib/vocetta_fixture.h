@@ -3,6 +3,7 @@
 #pragma once
 
 #include "handset/handset.h"
+#include "support/reader_idle.h"
 #include "support/vocetta_library.h"
 #include "support/winsim_fixture.h"
 
@@ -53,13 +54,7 @@ class VocettaTest : public WinsimTest {
 
     testsupport::VocettaLibrary& lib() { return *library; }
 
-    // Waits until the library's reader has taken every report `handset` sent so far and waits in its next
-    // read. The reader issues that read only once the key callback for the last report has returned, and a
-    // read stays pending only while no report is queued, so whatever those reports cause has happened.
-    static bool ReaderIdle(const sim::Handset& handset) {
-        return handset.waitUntil([&] { return winsim::hidPendingReadCount(handset.busId()) > 0; },
-                                 std::chrono::seconds(10));
-    }
+    static bool ReaderIdle(const sim::Handset& handset) { return testsupport::ReaderIdle(handset); }
 
     // Waits until the window's thread has handled everything sent or posted to it so far (the device
     // notifications of a plug or an unplug among them).

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "hook_state.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -23,9 +25,5 @@ extern std::atomic<int32_t> hookState;      // -1 not known, 1 on hook, 0 off ho
 constexpr int32_t MUTE_UNKNOWN = 0;
 constexpr int32_t MUTE_ON = 1;
 constexpr int32_t MUTE_OFF = 2;
-
-constexpr int32_t HOOK_UNKNOWN = -1;
-constexpr int32_t HOOK_ON = 1;
-constexpr int32_t HOOK_OFF = 0;
 
 }  // namespace phonedock

@@ -1,5 +1,6 @@
 #include "keystroke_choice.h"
 
+#include "foundation/hook_state.h"
 #include "usbphone_codes.h"
 
 namespace phonedock {
@@ -12,10 +13,6 @@ constexpr uint8_t kVkUp = 0x26;
 constexpr uint8_t kVkDown = 0x28;
 constexpr uint8_t kVk3 = 0x33;
 constexpr uint8_t kVk8 = 0x38;
-
-// Hook states, as the program keeps them.
-constexpr int32_t kOnHook = 1;
-constexpr int32_t kOffHook = 0;
 
 struct Row {
     int code;
@@ -31,8 +28,8 @@ constexpr Row kRows[] = {
     {KEY_UP, {kVkUp, false, kHookUnchanged}},       // Up
     {KEY_YES, {kVkReturn, false, kHookUnchanged}},  // Enter
     {KEY_DOWN, {kVkDown, false, kHookUnchanged}},   // Down
-    {KEY_ON_HOOK, {kVkEscape, false, kOnHook}},     // Escape, once per hang-up
-    {KEY_OFF_HOOK, {kVkReturn, false, kOffHook}},   // Enter, once per lift
+    {KEY_ON_HOOK, {kVkEscape, false, HOOK_ON}},     // Escape, once per hang-up
+    {KEY_OFF_HOOK, {kVkReturn, false, HOOK_OFF}},   // Enter, once per lift
 };
 
 }  // namespace

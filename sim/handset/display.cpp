@@ -100,10 +100,12 @@ DisplayReading readDisplay(const DisplayImage& image) {
         bool extraLit;
         if (entry.row == Row::Upper) {
             extraLit = (stored & 0x01) != 0;
-            reading.upper[entry.column] = glyphCharacter(swapNibbles(stored & 0xFE));
+            reading.upperSegments[entry.column] = swapNibbles(stored & 0xFE);
+            reading.upper[entry.column] = glyphCharacter(reading.upperSegments[entry.column]);
         } else {
             extraLit = (stored & 0x10) != 0;
-            reading.lower[entry.column] = glyphCharacter(stored & 0xEF);
+            reading.lowerSegments[entry.column] = stored & 0xEF;
+            reading.lower[entry.column] = glyphCharacter(reading.lowerSegments[entry.column]);
         }
         switch (entry.extra) {
             case Extra::Separator:

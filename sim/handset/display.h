@@ -23,8 +23,13 @@ namespace sim {
 using DisplayImage = std::array<uint8_t, 32>;
 
 struct DisplayReading {
-    std::string upper;           // cells 17..21
-    std::string lower;           // cells 31..22
+    std::string upper;  // cells 17..21
+    std::string lower;  // cells 31..22
+    // What each digit of the two rows lights, left to right, in glyph bits (7 top, 6 upper right,
+    // 5 lower right, 0 bottom, 1 lower left, 3 upper left, 2 middle) with the extra segment removed: also
+    // the patterns that are none of the handset's glyphs.
+    std::array<uint8_t, 5> upperSegments{};
+    std::array<uint8_t, 10> lowerSegments{};
     std::array<bool, 7> days{};  // weekday marks, [0] Sunday .. [6] Saturday
     bool separator24 = false;
     bool separator25 = false;

@@ -44,6 +44,19 @@ TEST(HandsetDisplay, EverySegmentOnShowsEightsAndEveryMark) {
               "upper \"     \" lower \"          \" sep:- days:- bars:0 icon:off");
 }
 
+TEST(HandsetDisplay, DigitSegmentsUndoTheUpperRowsSwapAndDropTheExtraSegment) {
+    DisplayImage image{};
+    image[18] = 0x5F;         // '3' in the upper row, Wednesday's mark lit
+    image[24] = 0xED | 0x10;  // '9' in the lower row, its separator lit
+    image[22] = 0x77;         // the letter A sent as its own byte: no glyph, its segments all the same
+    const auto reading = sim::readDisplay(image);
+    EXPECT_EQ(reading.upperSegments[1], 0xE5);
+    EXPECT_EQ(reading.lowerSegments[7], 0xED);
+    EXPECT_EQ(reading.lowerSegments[9], 0x67);
+    EXPECT_EQ(reading.lower[9], '?');
+    EXPECT_EQ(reading.upperSegments[0], 0);
+}
+
 TEST(HandsetDisplay, ExtraSegmentsAreReadApartFromTheGlyphs) {
     DisplayImage image{};
     image[22] = 0xED | 0x10;  // '9' with the Monday mark

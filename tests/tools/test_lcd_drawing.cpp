@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-using phonedocksim::cellSegments;
 using phonedocksim::drawDigit;
 using phonedocksim::drawLcd;
 using Lines = std::array<std::string, 3>;
@@ -68,18 +67,6 @@ TEST(LcdDrawing, EachSegmentBitLightsOnePlaceAndTheExtraBitNone) {
     }
     // A pattern that is no glyph (the letter A sent as its own byte) shows the segments it lights.
     EXPECT_EQ(drawDigit('A'), (Lines{"   ", "  |", " _ "}));
-}
-
-TEST(LcdDrawing, CellSegmentsUndoTheUpperRowsSwapAndDropTheExtraSegment) {
-    sim::DisplayImage image{};
-    image[18] = 0x5F;         // '3' in the upper row, Wednesday's mark lit
-    image[24] = 0xED | 0x10;  // '9' in the lower row, its separator lit
-    image[22] = 0xAD;
-    EXPECT_EQ(cellSegments(image, 18), 0xE5);
-    EXPECT_EQ(cellSegments(image, 24), 0xED);
-    EXPECT_EQ(cellSegments(image, 22), 0xAD);
-    EXPECT_EQ(cellSegments(image, 16), 0);  // the indicator cell has no digit
-    EXPECT_EQ(cellSegments(image, 32), 0);
 }
 
 TEST(LcdDrawing, TheStartUpClockImageDrawsDateTimeMarkSeparatorAndBars) {

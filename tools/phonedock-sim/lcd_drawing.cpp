@@ -7,7 +7,6 @@ namespace {
 constexpr uint8_t kTop = 0x80;
 constexpr uint8_t kUpperRight = 0x40;
 constexpr uint8_t kLowerRight = 0x20;
-constexpr uint8_t kExtra = 0x10;
 constexpr uint8_t kUpperLeft = 0x08;
 constexpr uint8_t kMiddle = 0x04;
 constexpr uint8_t kLowerLeft = 0x02;
@@ -32,11 +31,12 @@ void put(std::vector<std::string>& lines, int line, int column, const std::strin
     lines[line].replace(static_cast<size_t>(column), text.size(), text);
 }
 
-void drawRow(std::vector<std::string>& lines, const sim::DisplayImage& image, int line, int column,
-             int firstCell, int cellCount, int cellStep) {
-    for (int i = 0; i < cellCount; ++i) {
-        const auto digit = drawDigit(cellSegments(image, firstCell + i * cellStep));
-        for (int row = 0; row < 3; ++row) put(lines, line + row, column + i * kCellWidth, digit[row]);
+template <size_t N>
+void drawRow(std::vector<std::string>& lines, const std::array<uint8_t, N>& segments, int line, int column) {
+    for (size_t i = 0; i < N; ++i) {
+        const auto digit = drawDigit(segments[i]);
+        for (int row = 0; row < 3; ++row)
+            put(lines, line + row, column + static_cast<int>(i) * kCellWidth, digit[row]);
     }
 }
 
@@ -59,14 +59,6 @@ std::array<std::string, 3> drawDigit(uint8_t s) {
     return d;
 }
 
-uint8_t cellSegments(const sim::DisplayImage& image, int cell) {
-    if (cell < 17 || cell > 31) return 0;
-    const uint8_t stored = image[static_cast<size_t>(cell)];
-    // The upper row keeps its glyphs with the nibbles swapped; swapping back puts its mark in bit 4 too.
-    const uint8_t glyph = cell <= 21 ? static_cast<uint8_t>((stored << 4) | (stored >> 4)) : stored;
-    return static_cast<uint8_t>(glyph & ~kExtra);
-}
-
 std::vector<std::string> drawLcd(const sim::DisplayImage& image) {
     std::vector<std::string> lines(kLcdHeight, std::string(kLcdWidth, ' '));
     const sim::DisplayReading reading = sim::readDisplay(image);
@@ -74,8 +66,8 @@ std::vector<std::string> drawLcd(const sim::DisplayImage& image) {
     for (int day = 0; day < 7; ++day) put(lines, 0, day * 3, reading.days[day] ? kDayMarks[day] : "..");
     put(lines, 0, kIndicatorColumn, reading.indicator ? "CALL" : "....");
 
-    drawRow(lines, image, kUpperRowLine, kUpperRowColumn, 17, 5, 1);
-    drawRow(lines, image, kLowerRowLine, kLowerRowColumn, 31, 10, -1);
+    drawRow(lines, reading.upperSegments, kUpperRowLine, kUpperRowColumn);
+    drawRow(lines, reading.lowerSegments, kLowerRowLine, kLowerRowColumn);
     // Cell 25's separator sits left of it (column 6), cell 24's right of it (left of column 8): "hh:mm:ss"
     // in cells 27..22 lights both, the clock "hh:mm" in cells 25..22 only cell 24's.
     if (reading.separator25) drawSeparator(lines, 6);

@@ -27,9 +27,6 @@ namespace phonedocksim {
 // 5 lower right, 0 bottom, 1 lower left, 3 upper left, 2 middle; bit 4 is ignored.
 std::array<std::string, 3> drawDigit(uint8_t segments);
 
-// The segment byte of digit cell `cell` (17..31) as a glyph, its extra segment removed.
-uint8_t cellSegments(const sim::DisplayImage& image, int cell);
-
 constexpr int kLcdWidth = 48;  // every line of drawLcd is this wide
 constexpr int kLcdHeight = 7;
 

@@ -230,8 +230,9 @@ TEST_F(HidIo, GetOverlappedResultWaitsForTheReadNotForTheEvent) {
     EXPECT_FALSE(GetOverlappedResult(h, &read.ov, &n, FALSE));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
 
+    const DWORD waiter = GetCurrentThreadId();
     std::thread device([&] {
-        Sleep(20);
+        EXPECT_TRUE(winsim::waitUntilBlocked(waiter, 3000));
         winsim::hidInputReport(id, report(3));
     });
     EXPECT_TRUE(GetOverlappedResult(h, &read.ov, &n, TRUE));
@@ -359,10 +360,22 @@ TEST_F(HidIo, ResetForgetsTheBusAndPendingCancellations) {
     CancelIo(h);
     winsim::reset();
     read.reset();  // freed before the cancellation was due: reset must have dropped it
-    Sleep(80);
     EXPECT_FALSE(winsim::hidPresent(id));
     EXPECT_EQ(winsim::hidPendingReadCount(id), 0u);
     EXPECT_EQ(winsim::openHandleCount(), 0u);
+
+    // Cancellations complete in the order they fall due: once one made after the reset has completed, the
+    // forgotten one would have written into the freed read already.
+    winsim::hidSetCancelDelay(50);
+    plug();
+    HANDLE later = open(FILE_FLAG_OVERLAPPED);
+    Read laterRead;
+    EXPECT_FALSE(laterRead.issue(later));
+    CancelIo(later);
+    DWORD n = 0;
+    EXPECT_FALSE(GetOverlappedResult(later, &laterRead.ov, &n, TRUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    CloseHandle(later);
 }
 
 }  // namespace

@@ -52,8 +52,9 @@ TEST_F(InputTest, KeystrokesAreLoggedInOrderFromEveryThreadAndGoToNoWindow) {
 }
 
 TEST_F(InputTest, WaitingForKeystrokesOfAnotherThread) {
-    std::thread typist([] {
-        Sleep(30);
+    const DWORD waiter = GetCurrentThreadId();
+    std::thread typist([waiter] {
+        EXPECT_TRUE(winsim::waitUntilBlocked(waiter, 3000));
         keybd_event(VK_RETURN, 0, 0, 0);
         keybd_event(VK_RETURN, 0, KEYEVENTF_KEYUP, 0);
     });

@@ -219,8 +219,9 @@ TEST_F(MessageTest, AbortIfHungFailsAtOnceForABusyThreadButNotForAnIdleOne) {
 
 TEST_F(MessageTest, SenderWaitingForADestroyedWindowGetsAnErrorInsteadOfHanging) {
     BusyReceiver receiver([](HWND hwnd) { DestroyWindow(hwnd); });
+    const DWORD sender = GetCurrentThreadId();
     std::thread trigger([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_TRUE(winsim::waitUntilBlocked(sender, 3000));
         receiver.go();
     });
     const auto start = std::chrono::steady_clock::now();

@@ -18,10 +18,6 @@ UINT msgSkypeDiscover = 0;
 
 namespace {
 
-// A hung window must not freeze the program: commands also go out from the key handling thread, which holds
-// every further key while it waits.
-constexpr UINT kSendTimeoutMs = 5000;
-
 bool FormatSkypeCommandV(char (&out)[kSkypeCommandSize], const char* format, va_list args) {
     const int length = std::vsnprintf(out, sizeof(out), format, args);
     if (length >= 0 && static_cast<size_t>(length) < sizeof(out)) return true;
@@ -39,7 +35,7 @@ void RegisterSkypeMessages() {
 void BroadcastSkypeDiscover(HWND window) {
     DWORD_PTR result = 0;
     SendMessageTimeoutA(HWND_BROADCAST, msgSkypeDiscover, reinterpret_cast<WPARAM>(window), 0,
-                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+                        SMTO_ABORTIFHUNG, kSkypeSendTimeoutMs, &result);
 }
 
 LRESULT SendSkypeCommand(const char* text) {
@@ -49,7 +45,7 @@ LRESULT SendSkypeCommand(const char* text) {
     data.lpData = const_cast<char*>(text);
     DWORD_PTR result = 0;
     SendMessageTimeoutA(skypeApiWindow.load(), WM_COPYDATA, reinterpret_cast<WPARAM>(mainWindow.load()),
-                        reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+                        reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kSkypeSendTimeoutMs, &result);
     return static_cast<LRESULT>(result);
 }
 

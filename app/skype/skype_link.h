@@ -12,6 +12,10 @@ constexpr UINT WM_SKYPE_ATTACH_STATUS = WM_USER + 2;  // wParam Skype's API wind
 constexpr UINT_PTR SKYPE_WATCHDOG_TIMER = 1001;
 constexpr UINT kWatchdogPeriodMs = 2000;
 
+// How long any send to one of Skype's windows may take. A hung Skype must not freeze the program: sends
+// also go out from the key handling thread, which holds every further key while it waits.
+constexpr UINT kSkypeSendTimeoutMs = 5000;
+
 constexpr LPARAM SKYPE_ATTACH_SUCCESS = 0;
 constexpr LPARAM SKYPE_API_AVAILABLE = 0x8001;
 

@@ -2,6 +2,7 @@
 
 #include "foundation/shared_state.h"
 #include "foundation/text_match.h"
+#include "skype_link.h"
 
 #include <cstring>
 #include <string_view>
@@ -80,15 +81,13 @@ HWND FindSkypeEditField() {
     return edit;
 }
 
-// Skype's edit field is a Unicode window in some versions: it gets the wide form of the messages then. The
-// sends are bounded: they run on the key handling thread, which a hung Skype must not hold.
+// Skype's edit field is a Unicode window in some versions: it gets the wide form of the messages then.
 static LRESULT SendToEdit(HWND edit, UINT message, WPARAM wParam, LPARAM ansi, LPARAM wide) {
-    constexpr UINT kSendTimeoutMs = 5000;
     DWORD_PTR result = 0;
     if (IsWindowUnicode(edit)) {
-        SendMessageTimeoutW(edit, message, wParam, wide, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+        SendMessageTimeoutW(edit, message, wParam, wide, SMTO_ABORTIFHUNG, kSkypeSendTimeoutMs, &result);
     } else {
-        SendMessageTimeoutA(edit, message, wParam, ansi, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+        SendMessageTimeoutA(edit, message, wParam, ansi, SMTO_ABORTIFHUNG, kSkypeSendTimeoutMs, &result);
     }
     return static_cast<LRESULT>(result);
 }

@@ -150,8 +150,9 @@ TEST_F(TimerTest, AdvancingTheClockWakesAThreadBlockedInGetMessage) {
 TEST_F(TimerTest, FollowingRealTimeTicksComeInRealTime) {
     winsim::followRealTime();
     HWND hwnd = makeWindow("Recording");
-    SetTimer(hwnd, 1, 40, nullptr);
+    // Taken before the timer is set: a thread pre-empted between the two must not make the tick look early.
     const auto start = std::chrono::steady_clock::now();
+    SetTimer(hwnd, 1, 40, nullptr);
     MSG msg{};
     ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));

@@ -126,7 +126,7 @@ LRESULT CALLBACK LibraryWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 bool EepromRangeOk(int address, int length) {
     if ((address & 0xFF) + (length & 0xFF) <= kMaxEepromAddress) return true;
-    Library().binding.lastError = USBPHONE_ERR_RANGE;
+    Library().lastError = USBPHONE_ERR_RANGE;
     return false;
 }
 
@@ -143,7 +143,7 @@ int __cdecl USBPhone_Open(HWND window) {
     int result = 0;
     if (!OpenHandset(window)) {
         binding.handsetOpen = false;
-        binding.lastError = USBPHONE_ERR_NO_DEVICE;
+        Library().lastError = USBPHONE_ERR_NO_DEVICE;
         result = -1;
     }
     if (IsNtFamily()) WatchInterfaceArrival(window);
@@ -239,12 +239,12 @@ int __cdecl USBPhone_GetDeviceCapacity(int index) {
 }
 
 int __cdecl USBPhone_SetRingTone(void) {
-    Library().binding.lastError = USBPHONE_ERR_UNSUPPORTED;
+    Library().lastError = USBPHONE_ERR_UNSUPPORTED;
     return -1;
 }
 
 int __cdecl USBPhone_SwitchPSTN(void) {
-    Library().binding.lastError = USBPHONE_ERR_UNSUPPORTED;
+    Library().lastError = USBPHONE_ERR_UNSUPPORTED;
     return -1;
 }
 
@@ -253,7 +253,7 @@ int __cdecl USBPhone_GetLibVer(void) {
 }
 
 int __cdecl USBPhone_GetLastError(void) {
-    return Library().binding.lastError.exchange(USBPHONE_ERR_NONE);
+    return Library().lastError.exchange(USBPHONE_ERR_NONE);
 }
 
 int __cdecl USBPhone_GetHookStatus(void) {

@@ -47,8 +47,8 @@ struct OwnerBinding {
     std::atomic<HWND> subclassed{nullptr};
     std::atomic<WNDPROC> savedProc{nullptr};
     std::atomic<PlugCallback> plugCallback{nullptr};
+    // Whether a handset is taken up; only the arrival and removal handlers decide by it.
     std::atomic<bool> handsetOpen{false};
-    std::atomic<int> lastError{USBPHONE_ERR_NONE};
     // Held here as plain handles so either thread can take one away; each is let go through its owner.
     std::atomic<HDEVNOTIFY> interfaceNotification{nullptr};
     std::atomic<HDEVNOTIFY> handleNotification{nullptr};
@@ -117,6 +117,7 @@ class Intake {
 struct LibraryState {
     HandsetDevice device;
     OwnerBinding binding;
+    std::atomic<int> lastError{USBPHONE_ERR_NONE};  // what USBPhone_GetLastError answers next
     ReaderThreads readers;
     KeyState keys;
     Intake intake;

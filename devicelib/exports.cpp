@@ -1,14 +1,11 @@
-// The 14 exported functions, the window subclass that watches for the handset coming and going, and the
-// library-wide state behind them.
+// The 14 exported functions, and the window subclass that watches for the handset coming and going.
 #include "usbphone.h"
 
 #include <dbt.h>
-extern "C" {
-#include <hidsdi.h>
-}
 
-#include "handset.h"
+#include "commands.h"
 #include "hid_io.h"
+#include "library_state.h"
 #include "reader.h"
 
 #include <atomic>
@@ -39,74 +36,70 @@ constexpr int kCapacity[] = {
     1,
 };
 
-struct LibraryState {
-    std::mutex bindMutex;
-    std::atomic<HWND> owner{nullptr};
-    std::atomic<HWND> subclassed{nullptr};
-    std::atomic<WNDPROC> savedProc{nullptr};
-    std::atomic<PlugCallback> plugCallback{nullptr};
-    std::atomic<bool> handsetOpen{false};
-    std::atomic<int> lastError{USBPHONE_ERR_NONE};
-    std::atomic<HDEVNOTIFY> interfaceNotification{nullptr};
-    std::atomic<HDEVNOTIFY> handleNotification{nullptr};
-};
-
-LibraryState& State() {
-    static LibraryState state;
-    return state;
+// Takes the place of the registration in `slot`, letting go of the one it held.
+void Replace(std::atomic<HDEVNOTIFY>& slot, DeviceNotificationOwner registration) {
+    const DeviceNotificationOwner old(slot.exchange(registration.Release()));
 }
 
-void Unregister(std::atomic<HDEVNOTIFY>& registration) {
-    if (HDEVNOTIFY old = registration.exchange(nullptr)) UnregisterDeviceNotification(old);
+void Unregister(std::atomic<HDEVNOTIFY>& slot) {
+    Replace(slot, {});
 }
 
 // Registers for events on the open handset's handle (its removal), replacing an earlier registration.
-void RegisterHandleNotification(HWND window) {
-    Unregister(State().handleNotification);
-    auto connection = Device().CurrentConnection();
-    if (!connection) return;
-    DEV_BROADCAST_HANDLE filter;
-    std::memset(&filter, 0, sizeof(filter));
-    filter.dbch_size = sizeof(filter);
-    filter.dbch_devicetype = DBT_DEVTYP_HANDLE;
-    filter.dbch_handle = connection->syncHandle;
-    State().handleNotification = RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+void WatchHandleRemoval(HWND window) {
+    std::atomic<HDEVNOTIFY>& slot = Library().binding.handleNotification;
+    Unregister(slot);
+    if (auto connection = Library().device.CurrentConnection())
+        Replace(slot, RegisterHandleNotification(window, *connection));
 }
 
 // Registers for the arrival of any HID interface, so a handset plugged in later is seen.
-void RegisterInterfaceNotification(HWND window) {
-    Unregister(State().interfaceNotification);
-    DEV_BROADCAST_DEVICEINTERFACE_A filter;
-    std::memset(&filter, 0, sizeof(filter));
-    filter.dbcc_size = sizeof(filter);
-    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    HidD_GetHidGuid(&filter.dbcc_classguid);
-    State().interfaceNotification = RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+void WatchInterfaceArrival(HWND window) {
+    std::atomic<HDEVNOTIFY>& slot = Library().binding.interfaceNotification;
+    Unregister(slot);
+    Replace(slot, RegisterHidInterfaceNotification(window));
 }
 
 bool HandsetHandleOpen() {
-    auto connection = Device().CurrentConnection();
-    return connection && connection->syncHandle != INVALID_HANDLE_VALUE;
+    auto connection = Library().device.CurrentConnection();
+    return connection && connection->syncHandle;
+}
+
+// Looks for the handset and, when it is there, takes it up: marks it open, starts its hook poll from on
+// hook, registers for its removal and starts the reader. Answers whether the handset was found.
+//
+// USBPhone_Open and a handset's arrival both come here, so both set the flag and the hook state before the
+// reader starts. That is safe for Open as well:
+//  - the open flag is read only by the arrival and removal handlers on the owner window's thread, never by
+//    an export that a key callback or another thread can call; and a removal can come only once the handle
+//    is registered, when the flag is already set, so none is ignored;
+//  - the reader compares hook changes against the state reset here, so its first poll never compares
+//    against the hook state an earlier opening left;
+//  - a reader that cannot start does not change the answer: the handset is open for the commands, and
+//    USBPhone_Open still succeeds.
+bool OpenHandset(HWND window) {
+    OwnerBinding& binding = Library().binding;
+    if (!FindHandset(kHandsetVendorId, kHandsetProductId) || !HandsetHandleOpen()) return false;
+    binding.handsetOpen = true;
+    ResetPreviousHookState();
+    if (IsNtFamily()) WatchHandleRemoval(window);
+    StartReader();
+    return true;
 }
 
 void OnHandsetArrival(HWND window) {
-    LibraryState& state = State();
-    if (state.handsetOpen) return;
-    if (!FindHandset(kHandsetVendorId, kHandsetProductId) || !HandsetHandleOpen()) return;
-    state.handsetOpen = true;
-    ResetPreviousHookState();
-    if (IsNtFamily()) RegisterHandleNotification(window);
-    StartReader();
-    if (PlugCallback plug = state.plugCallback) plug(1, 0);
+    OwnerBinding& binding = Library().binding;
+    if (binding.handsetOpen || !OpenHandset(window)) return;
+    if (PlugCallback plug = binding.plugCallback) plug(1, 0);
 }
 
 void OnHandsetRemoval(LPARAM lParam) {
-    LibraryState& state = State();
+    OwnerBinding& binding = Library().binding;
     const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
-    if (header == nullptr || header->dbch_devicetype != DBT_DEVTYP_HANDLE || !state.handsetOpen) return;
-    state.handsetOpen = false;
-    if (IsNtFamily()) Unregister(state.handleNotification);
-    if (PlugCallback plug = state.plugCallback) plug(0, 0);
+    if (header == nullptr || header->dbch_devicetype != DBT_DEVTYP_HANDLE || !binding.handsetOpen) return;
+    binding.handsetOpen = false;
+    if (IsNtFamily()) Unregister(binding.handleNotification);
+    if (PlugCallback plug = binding.plugCallback) plug(0, 0);
     StopReader();
 }
 
@@ -126,14 +119,14 @@ LRESULT CALLBACK LibraryWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
     } else if (message == WM_DEVICECHANGE && IsNtFamily()) {
         OnDeviceChange(window, wParam, lParam);
     }
-    const WNDPROC next = State().savedProc;
+    const WNDPROC next = Library().binding.savedProc;
     return next != nullptr ? CallWindowProcA(next, window, message, wParam, lParam)
                            : DefWindowProcA(window, message, wParam, lParam);
 }
 
 bool EepromRangeOk(int address, int length) {
     if ((address & 0xFF) + (length & 0xFF) <= kMaxEepromAddress) return true;
-    State().lastError = USBPHONE_ERR_RANGE;
+    Library().lastError = USBPHONE_ERR_RANGE;
     return false;
 }
 
@@ -145,50 +138,44 @@ using namespace vocetta;
 extern "C" {
 
 int __cdecl USBPhone_Open(HWND window) {
-    LibraryState& state = State();
-    state.owner = window;
-    if (FindHandset(kHandsetVendorId, kHandsetProductId)) StartReader();
-    int result;
-    if (HandsetHandleOpen()) {
-        if (IsNtFamily()) RegisterHandleNotification(window);
-        state.handsetOpen = true;
-        ResetPreviousHookState();
-        result = 0;
-    } else {
-        state.handsetOpen = false;
-        state.lastError = USBPHONE_ERR_NO_DEVICE;
+    OwnerBinding& binding = Library().binding;
+    binding.owner = window;
+    int result = 0;
+    if (!OpenHandset(window)) {
+        binding.handsetOpen = false;
+        Library().lastError = USBPHONE_ERR_NO_DEVICE;
         result = -1;
     }
-    if (IsNtFamily()) RegisterInterfaceNotification(window);
+    if (IsNtFamily()) WatchInterfaceArrival(window);
     return result;
 }
 
 int __cdecl USBPhone_Bind(KeyEventCallback onKey, PlugCallback onPlug) {
-    LibraryState& state = State();
+    OwnerBinding& binding = Library().binding;
     // The window thread (WM_CLOSE) and a caller's thread (USBPhone_Close) may bind at the same time.
-    std::lock_guard<std::mutex> lock(state.bindMutex);
+    std::lock_guard<std::mutex> lock(binding.bindMutex);
     // The saved procedure is published only once the new subclass is in place, so the library's window
     // procedure, which may be running meanwhile, always has the owner's procedure to pass messages on to.
-    WNDPROC saved = state.savedProc;
-    HWND subclassed = state.subclassed;
+    WNDPROC saved = binding.savedProc;
+    HWND subclassed = binding.subclassed;
     if (saved != nullptr) {
         if (subclassed != nullptr)
             SetWindowLongPtrA(subclassed, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved));
         saved = nullptr;
         subclassed = nullptr;
-        state.plugCallback = nullptr;
+        binding.plugCallback = nullptr;
     }
-    if (const HWND owner = state.owner) {
+    if (const HWND owner = binding.owner) {
         const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(owner, GWLP_WNDPROC));
         if (current != nullptr && current != &LibraryWndProc) {
             saved = current;
             subclassed = owner;
             SetWindowLongPtrA(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LibraryWndProc));
-            if (onPlug != nullptr) state.plugCallback = onPlug;
+            if (onPlug != nullptr) binding.plugCallback = onPlug;
         }
     }
-    state.savedProc = saved;
-    state.subclassed = subclassed;
+    binding.savedProc = saved;
+    binding.subclassed = subclassed;
     if (onKey != nullptr) SetKeyCallback(onKey);
     return 0;
 }
@@ -207,10 +194,10 @@ int __cdecl USBPhone_DisplayLCD(int mode, int iconOn, int barLevel, const char* 
 }
 
 int __cdecl USBPhone_Close(void) {
-    LibraryState& state = State();
+    OwnerBinding& binding = Library().binding;
     if (IsNtFamily()) {
-        Unregister(state.interfaceNotification);
-        Unregister(state.handleNotification);
+        Unregister(binding.interfaceNotification);
+        Unregister(binding.handleNotification);
     }
     USBPhone_Bind(nullptr, nullptr);
     StopReader();
@@ -238,7 +225,7 @@ int __cdecl USBPhone_ReadEEPROM(int address, int length, BYTE* out) {
     if (!EepromRangeOk(address, length)) return -1;
     const int start = address & 0xFF;
     const int count = length & 0xFF;
-    if (!Device().CurrentConnection()) return 0;
+    if (!Library().device.CurrentConnection()) return 0;
     uint8_t bytes[kMaxEepromAddress + kEepromBlockSize];
     for (int offset = 0; offset < count; offset += static_cast<int>(kEepromBlockSize)) {
         if (!ReadEepromBlock(static_cast<uint8_t>(start + 1 + offset), bytes + offset)) return -1;
@@ -252,12 +239,12 @@ int __cdecl USBPhone_GetDeviceCapacity(int index) {
 }
 
 int __cdecl USBPhone_SetRingTone(void) {
-    State().lastError = USBPHONE_ERR_UNSUPPORTED;
+    Library().lastError = USBPHONE_ERR_UNSUPPORTED;
     return -1;
 }
 
 int __cdecl USBPhone_SwitchPSTN(void) {
-    State().lastError = USBPHONE_ERR_UNSUPPORTED;
+    Library().lastError = USBPHONE_ERR_UNSUPPORTED;
     return -1;
 }
 
@@ -266,11 +253,11 @@ int __cdecl USBPhone_GetLibVer(void) {
 }
 
 int __cdecl USBPhone_GetLastError(void) {
-    return State().lastError.exchange(USBPHONE_ERR_NONE);
+    return Library().lastError.exchange(USBPHONE_ERR_NONE);
 }
 
 int __cdecl USBPhone_GetHookStatus(void) {
-    return Device().hookStatus;
+    return Library().device.hookStatus;
 }
 
 }  // extern "C"

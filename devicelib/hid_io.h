@@ -1,8 +1,11 @@
-// Finding the handset among the HID interfaces, opening it, and moving its reports.
+// Finding the handset among the HID interfaces, opening it, moving its reports, and the device
+// notifications that say it came or went. Every SetupAPI, HID and device-notification call of the library
+// is behind these functions.
 #pragma once
 
 #include <windows.h>
 
+#include "owners.h"
 #include "report_protocol.h"
 
 #include <array>
@@ -24,7 +27,7 @@ constexpr DWORD kReadTimeoutMs = 100;
 // owns the OVERLAPPED and the buffer while the read is pending.
 struct InputRead {
     OVERLAPPED overlapped{};
-    HANDLE completion = nullptr;  // manual-reset; ReadFile resets it as the read is issued
+    owners::HandleOwner completion;  // manual-reset; ReadFile resets it as the read is issued
     bool pending = false;
     std::vector<uint8_t> buffer;
 };
@@ -38,9 +41,9 @@ struct HandsetConnection {
     // Closing the read handle ends a pending read; its buffer is freed only once the system is done with it.
     ~HandsetConnection();
 
-    HANDLE syncHandle = INVALID_HANDLE_VALUE;        // writes, and the handle notification
-    HANDLE overlappedHandle = INVALID_HANDLE_VALUE;  // reads
-    HANDLE closing = nullptr;  // set when the record lets go of it: a wait for a report gives up at once
+    owners::HandleOwner syncHandle;        // writes, and the handle notification
+    owners::HandleOwner overlappedHandle;  // reads; empty when it could not be opened
+    owners::HandleOwner closing;  // set when the record lets go of it: a wait for a report gives up at once
     // The lengths the handset declares, report id included. The buffers are never shorter than the
     // protocol's longest report, so a handset that declares less cannot make us read or write past them.
     USHORT inputReportLength = 0;
@@ -50,35 +53,13 @@ struct HandsetConnection {
     std::vector<uint8_t> output;      // guarded by HandsetDevice::mutex
 };
 
-// The library's single device record.
-class HandsetDevice {
-  public:
-    virtual ~HandsetDevice() = default;
-
-    // Guards the display image, the current connection and every output report from building to writing.
-    std::mutex mutex;
-    LcdImage lcdImage;
-    USHORT vendorId = 0;
-    USHORT productId = 0;
-    std::shared_ptr<HandsetConnection> connection;  // null while no handset is open
-    // -1 unknown, 1 on hook, 0 off hook. Reads 0 before a handset was ever opened.
-    std::atomic<int32_t> hookStatus{0};
-
-    std::shared_ptr<HandsetConnection> CurrentConnection() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return connection;
-    }
-};
-
-HandsetDevice& Device();
-
 bool IsNtFamily();
 
-// Searches the HID interfaces 0 to 126 for the first one with these ids that can carry reports, and opens it.
-bool FindHandset(USHORT vendorId, USHORT productId);
-void CloseHandset();
+// Searches the HID interfaces 0 to 126 for the first one with these ids that can carry reports, and opens
+// it. Null when there is none, or when its events cannot be made; nothing it opened stays open then.
+std::shared_ptr<HandsetConnection> OpenHandsetInterface(USHORT vendorId, USHORT productId);
 
-// Writes the connection's output buffer as one report. The caller holds Device().mutex. Answers false
+// Writes the connection's output buffer as one report. The caller holds HandsetDevice::mutex. Answers false
 // when the handset declares an output report too short for `needed` bytes, or the write fails or is short.
 bool WriteOutputReport(HandsetConnection& connection, size_t needed);
 
@@ -98,5 +79,19 @@ using GiveUpEvents = std::array<HANDLE, 2>;
 // one connection are serialised.
 ReadOutcome ReadInputReport(HandsetConnection& connection, const GiveUpEvents& giveUp, DWORD timeoutMs,
                             std::array<uint8_t, kInputReportSize>& report);
+
+// A registration for device notifications, let go with UnregisterDeviceNotification.
+struct DeviceNotificationTraits {
+    using Handle = HDEVNOTIFY;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h);
+};
+using DeviceNotificationOwner = owners::Owner<DeviceNotificationTraits>;
+
+// Notifications to `window` for events on the connection's handle (its removal).
+DeviceNotificationOwner RegisterHandleNotification(HWND window, const HandsetConnection& connection);
+// Notifications to `window` for the arrival of any HID interface.
+DeviceNotificationOwner RegisterHidInterfaceNotification(HWND window);
 
 }  // namespace vocetta

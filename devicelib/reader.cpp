@@ -1,8 +1,7 @@
 #include "reader.h"
 
-#include "handset.h"
-#include "hid_io.h"
-#include "owners.h"
+#include "library_state.h"
+#include "reader_poll.h"
 
 #include <memory>
 #include <mutex>
@@ -15,25 +14,6 @@ constexpr DWORD kStopWaitMs = 100;
 // After a poll whose handset was gone or whose read could not even be issued, so that a handle that fails
 // at once does not keep the reader spinning until the removal arrives.
 constexpr DWORD kBrokenPauseMs = 10;
-
-// One reader thread. Its events are shared with the thread, which holds the record until it returns.
-struct Reader {
-    owners::HandleOwner thread;
-    DWORD threadId = 0;
-    owners::HandleOwner stopEvent;
-    owners::HandleOwner wakeEvent;
-};
-
-struct ReaderState {
-    std::mutex mutex;
-    std::shared_ptr<Reader> current;
-    std::vector<std::shared_ptr<Reader>> stopping;  // told to stop, not yet seen ending
-};
-
-ReaderState& State() {
-    static ReaderState state;
-    return state;
-}
 
 DWORD WINAPI ReaderMain(LPVOID parameter) {
     // The thread's own reference: the stop event outlives every handle the stopping side holds.
@@ -61,7 +41,7 @@ bool HasEnded(const Reader& reader) {
 }  // namespace
 
 bool StartReader() {
-    ReaderState& state = State();
+    ReaderThreads& state = Library().readers;
     std::lock_guard<std::mutex> lock(state.mutex);
     if (state.current) return true;
     auto reader = std::make_shared<Reader>();
@@ -79,7 +59,7 @@ bool StartReader() {
 }
 
 void StopReader() {
-    ReaderState& state = State();
+    ReaderThreads& state = Library().readers;
     std::shared_ptr<Reader> reader;
     {
         std::lock_guard<std::mutex> lock(state.mutex);
@@ -97,7 +77,7 @@ void StopReader() {
 }
 
 void WaitForStoppedReaders(DWORD boundMs) {
-    ReaderState& state = State();
+    ReaderThreads& state = Library().readers;
     std::vector<std::shared_ptr<Reader>> stopping;
     {
         std::lock_guard<std::mutex> lock(state.mutex);
@@ -124,13 +104,13 @@ void WaitForStoppedReaders(DWORD boundMs) {
 }
 
 void WakeReader() {
-    ReaderState& state = State();
+    ReaderThreads& state = Library().readers;
     std::lock_guard<std::mutex> lock(state.mutex);
     if (state.current) SetEvent(state.current->wakeEvent.Get());
 }
 
 bool ReaderTakesReports() {
-    ReaderState& state = State();
+    ReaderThreads& state = Library().readers;
     std::lock_guard<std::mutex> lock(state.mutex);
     return state.current != nullptr && state.current->threadId != GetCurrentThreadId() && KeyCallbackBound();
 }

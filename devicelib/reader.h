@@ -1,9 +1,18 @@
-// The reader thread: takes up the handset's input reports for as long as the handset is open.
+// The reader: a thread that takes up the handset's input reports for as long as the handset is open, and
+// hands each key and hook change to the key callback.
 #pragma once
 
 #include <windows.h>
 
+#include "usbphone.h"
+
 namespace vocetta {
+
+void SetKeyCallback(KeyEventCallback callback);
+bool KeyCallbackBound();
+
+// The hook state the poll compares against; set to on hook each time the handset is opened.
+void ResetPreviousHookState();
 
 // Starts the reader unless one exists. Answers whether a reader runs.
 bool StartReader();

@@ -125,9 +125,9 @@ int TakeHookChange(int hookStatus, int& previousHook) {
 }
 
 bool DecodeKeyReport(const std::array<uint8_t, kInputReportSize>& report, int& keyCode, int& hookStatus) {
-    if (report[1] != REPORT_CONTROL) return false;
-    keyCode = KeyCodeForScanCode(report[2]);
-    hookStatus = report[3] == 0 ? 1 : 0;
+    if (report[kReportClassByte] != REPORT_CONTROL) return false;
+    keyCode = KeyCodeForScanCode(report[kScanCodeByte]);
+    hookStatus = report[kHookSwitchByte] == 0 ? 1 : 0;
     return true;
 }
 
@@ -147,21 +147,21 @@ uint8_t GlyphFor(char character) {
 void BuildRingerReport(uint8_t* report, bool on) {
     report[0] = 0;
     report[1] = REPORT_CONTROL;
-    report[2] = on ? 0xFF : 0x00;
-    report[3] = 0x11;
+    report[2] = on ? kControlOn : kControlOff;
+    report[3] = kControlNotMine;
 }
 
 void BuildBacklightReport(uint8_t* report, bool on) {
     report[0] = 0;
     report[1] = REPORT_CONTROL;
-    report[2] = 0x11;
-    report[3] = on ? 0xFF : 0x00;
+    report[2] = kControlNotMine;
+    report[3] = on ? kControlOn : kControlOff;
 }
 
 void BuildEepromWriteReport(uint8_t* report, uint8_t deviceAddress, uint8_t data) {
     report[0] = 0;
     report[1] = REPORT_EEPROM;
-    report[2] = 0x01;
+    report[2] = EEPROM_WRITE_BYTE;
     report[3] = deviceAddress;
     report[4] = deviceAddress;
     report[5] = data;
@@ -170,15 +170,15 @@ void BuildEepromWriteReport(uint8_t* report, uint8_t deviceAddress, uint8_t data
 void BuildEepromReadRequest(uint8_t* report, uint8_t blockStart) {
     report[0] = 0;
     report[1] = REPORT_EEPROM;
-    report[2] = 0x02;
+    report[2] = EEPROM_READ_REQUEST;
     report[3] = blockStart;
-    report[4] = 0x00;
+    report[4] = kEepromRequestFiller;
 }
 
 void BuildEepromReadEnd(uint8_t* report) {
     report[0] = 0;
     report[1] = REPORT_EEPROM;
-    report[2] = 0x03;
+    report[2] = EEPROM_READ_END;
 }
 
 bool LcdImage::Apply(int mode, bool iconOn, int barLevel, const char* text, bool showClock,

@@ -17,6 +17,37 @@ enum ReportClass : uint8_t {
     REPORT_LCD = 3,      // out: the display image
 };
 
+// Output reports, byte by byte. Byte 0 is the report id, always 0; "-" is a byte the report leaves as the
+// previous report left it.
+//
+//     report           byte 1   byte 2           byte 3           byte 4           byte 5
+//     ringer           1        FF on, 00 off    11               -                -
+//     backlight        1        11               FF on, 00 off    -                -
+//     EEPROM write     2        1                device address   device address   data byte
+//     EEPROM request   2        2                block start      00               -
+//     EEPROM end       2        3                -                -                -
+//     display          3        image cells 0 to 31 in bytes 2 to 33
+//
+// The ringer and the backlight share class 1: byte 2 is the ringer's and byte 3 the backlight's, and the
+// command for one of them marks the other's byte as not its own.
+constexpr uint8_t kControlOn = 0xFF;
+constexpr uint8_t kControlOff = 0x00;
+constexpr uint8_t kControlNotMine = 0x11;  // the other function's byte of a control report
+
+// Byte 2 of a class-2 output report: what the handset's EEPROM is asked to do.
+enum EepromCommand : uint8_t {
+    EEPROM_WRITE_BYTE = 1,    // one data byte at a device address
+    EEPROM_READ_REQUEST = 2,  // send the 16-byte block from the start address
+    EEPROM_READ_END = 3,      // the exchange is over
+};
+constexpr uint8_t kEepromRequestFiller = 0x00;  // byte 4 of a read request
+
+// Where an input report carries what (byte 0 is the report id, never looked at).
+constexpr size_t kReportClassByte = 1;
+constexpr size_t kScanCodeByte = 2;        // class 1: the key held, 0 for none
+constexpr size_t kHookSwitchByte = 3;      // class 1: 0 on hook, anything else off hook
+constexpr size_t kEepromAnswerOffset = 2;  // class 2: bytes 2 to 17 are the block
+
 // How long a report must be to carry each thing (byte 0 is the report id).
 constexpr size_t kControlReportSize = 4;        // ringer, backlight: bytes 1 to 3
 constexpr size_t kEepromWriteReportSize = 6;    // bytes 1 to 5

@@ -85,6 +85,23 @@ TEST_F(VocettaTest, HotPlugCallsThePlugCallbackOnTheWindowThreadAroundTheOpenHan
     EXPECT_EQ(lib().Ring(1), 0);
 }
 
+// One registration for HID arrivals and one for the open handset's removal, however often they are made.
+TEST_F(VocettaTest, OpeningAgainAndHotPlugReplaceTheDeviceNotificationsWithoutAddingAny) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+    EXPECT_EQ(winsim::deviceNotificationCount(), 2u);
+    window->Run([&] { EXPECT_EQ(lib().Open(window->window()), 0); });
+    EXPECT_EQ(winsim::deviceNotificationCount(), 2u);
+
+    handset.unplug();
+    ASSERT_TRUE(PlugLog().WaitFor(1));
+    ASSERT_TRUE(WindowIdle());
+    EXPECT_EQ(winsim::deviceNotificationCount(), 1u);  // the handle's went with it
+    handset.plug();
+    ASSERT_TRUE(PlugLog().WaitFor(2));
+    EXPECT_EQ(winsim::deviceNotificationCount(), 2u);
+}
+
 TEST_F(VocettaTest, AHandsetPluggedInAfterOpenIsOpenedThen) {
     ASSERT_EQ(OpenOnWindow(), -1);
     sim::Handset& handset = AddHandset(NoRepeat());

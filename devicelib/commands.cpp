@@ -1,0 +1,113 @@
+#include "commands.h"
+
+#include "hid_io.h"
+#include "library_state.h"
+#include "reader.h"
+#include "report_intake.h"
+#include "report_protocol.h"
+
+#include <array>
+#include <memory>
+#include <mutex>
+
+namespace vocetta {
+namespace {
+
+constexpr DWORD kEepromAnswerDelayMs = 300;
+
+// Builds one output report with `build` and writes it, all under the device lock.
+template <class Build>
+bool SendReport(size_t needed, Build build) {
+    HandsetDevice& device = Library().device;
+    std::lock_guard<std::mutex> lock(device.mutex);
+    if (!device.connection) return false;
+    build(device.connection->output.data());
+    return WriteOutputReport(*device.connection, needed);
+}
+
+// Empties the handle's queue before a request goes out: an answer found there came before the request, so
+// it answers an earlier one that was given up. Requires the intake and a closed window.
+void DiscardQueuedAnswers(const std::shared_ptr<HandsetConnection>& connection) {
+    // A queued report completes a read at once; the short wait only lets its completion arrive.
+    constexpr DWORD kQueuedReportWaitMs = 5;
+    constexpr int kMostReports = 2 * static_cast<int>(kHeldReportLimit);  // a handset that never stops
+    std::array<uint8_t, kInputReportSize> report{};
+    for (int i = 0; i < kMostReports; ++i) {
+        if (ReadInputReport(*connection, {}, kQueuedReportWaitMs, report) != ReadOutcome::Report) return;
+        TakeUpForExchange(connection, report, KeptLength(*connection));
+    }
+}
+
+// Sends the read request for the block at `blockStart`. The window opens once the request is out, before
+// the reader may read again: an answer queued before the request is discarded, one that comes after it is
+// this block's.
+bool RequestBlock(const std::shared_ptr<HandsetConnection>& connection, uint8_t blockStart) {
+    IntakeHold intake;
+    DiscardQueuedAnswers(connection);
+    const bool sent =
+        SendReport(kEepromRequestReportSize, [=](uint8_t* r) { BuildEepromReadRequest(r, blockStart); });
+    if (sent) OpenEepromWindow();
+    return sent;
+}
+
+// Reads the answer without the reader: key reports on the way are held for the reader; the first class-2
+// report is the answer.
+void ReadAnswerItself(const std::shared_ptr<HandsetConnection>& connection) {
+    std::array<uint8_t, kInputReportSize> report{};
+    const DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; elapsed < kReadTimeoutMs; elapsed = GetTickCount() - start) {
+        IntakeHold intake;
+        if (ReadInputReport(*connection, {}, kReadTimeoutMs - elapsed, report) != ReadOutcome::Report ||
+            TakeUpForExchange(connection, report, KeptLength(*connection)))
+            break;
+    }
+}
+
+}  // namespace
+
+bool SendRinger(bool on) {
+    return SendReport(kControlReportSize, [on](uint8_t* r) { BuildRingerReport(r, on); });
+}
+
+bool SendBacklight(bool on) {
+    return SendReport(kControlReportSize, [on](uint8_t* r) { BuildBacklightReport(r, on); });
+}
+
+bool SendEepromWrite(uint8_t deviceAddress, uint8_t data) {
+    return SendReport(kEepromWriteReportSize,
+                      [=](uint8_t* r) { BuildEepromWriteReport(r, deviceAddress, data); });
+}
+
+bool ReadEepromBlock(uint8_t blockStart, uint8_t* destination) {
+    std::lock_guard<std::mutex> exchange(Library().mailbox.exchange);
+    auto connection = Library().device.CurrentConnection();
+    if (!connection) return false;
+    // The running reader takes up every input report and hands the answer over; without one, or when this is
+    // the reader's own thread (a key callback reading the EEPROM), the exchange reads the answer itself.
+    const bool readsItself = !ReaderTakesReports();
+    if (!RequestBlock(connection, blockStart)) return false;
+    Sleep(kEepromAnswerDelayMs);
+    if (readsItself) ReadAnswerItself(connection);
+    // Not reading itself, the exchange waits for the reader to hand the answer over; reading itself, it only
+    // looks whether a reader that started meanwhile did.
+    const bool answered = TakeEepromAnswer(readsItself ? 0 : kReadTimeoutMs, destination);
+    SendReport(kEepromEndReportSize, [](uint8_t* r) { BuildEepromReadEnd(r); });
+    return answered;
+}
+
+void RunDisplayCommand(int mode, bool iconOn, int barLevel, const char* text, bool showClock) {
+    ClockReading clock;
+    if (mode == LCD_CLOCK && showClock) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        clock = {now.wMonth, now.wDay, now.wDayOfWeek, now.wHour, now.wMinute};
+    }
+    HandsetDevice& device = Library().device;
+    std::lock_guard<std::mutex> lock(device.mutex);
+    if (!device.lcdImage.Apply(mode, iconOn, barLevel, text, showClock, clock)) return;
+    if (!device.connection) return;
+    device.lcdImage.BuildDisplayReport(device.connection->output.data());
+    WriteOutputReport(*device.connection, kDisplayReportSize);
+}
+
+}  // namespace vocetta

@@ -1,0 +1,136 @@
+// Everything the library remembers from one call to the next, in one record: the handset and its
+// connection, the owner window with its callbacks and device notifications, the reader threads, what the
+// poll remembers about keys and the hook, and the hand-over of input reports between the reader and an
+// EEPROM exchange. There is one record per process, reached through Library() alone.
+#pragma once
+
+#include <windows.h>
+
+#include "hid_io.h"
+#include "owners.h"
+#include "report_protocol.h"
+#include "usbphone.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace vocetta {
+
+// The handset as the commands see it: its display image, its ids and its current connection.
+struct HandsetDevice {
+    // Guards the display image, the current connection and every output report from building to writing.
+    std::mutex mutex;
+    LcdImage lcdImage;
+    USHORT vendorId = 0;
+    USHORT productId = 0;
+    std::shared_ptr<HandsetConnection> connection;  // null while no handset is open
+    // -1 unknown, 1 on hook, 0 off hook. Reads 0 before a handset was ever opened.
+    std::atomic<int32_t> hookStatus{0};
+
+    std::shared_ptr<HandsetConnection> CurrentConnection() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return connection;
+    }
+};
+
+// The owner window the library stands in front of, what it tells the program, and its device
+// notifications. The window thread (its messages) and the program's threads (the exports) both use it.
+struct OwnerBinding {
+    std::mutex bindMutex;  // one USBPhone_Bind at a time
+    std::atomic<HWND> owner{nullptr};
+    std::atomic<HWND> subclassed{nullptr};
+    std::atomic<WNDPROC> savedProc{nullptr};
+    std::atomic<PlugCallback> plugCallback{nullptr};
+    // Whether a handset is taken up; only the arrival and removal handlers decide by it.
+    std::atomic<bool> handsetOpen{false};
+    // Held here as plain handles so either thread can take one away; each is let go through its owner.
+    std::atomic<HDEVNOTIFY> interfaceNotification{nullptr};
+    std::atomic<HDEVNOTIFY> handleNotification{nullptr};
+};
+
+// One reader thread. Its events are shared with the thread, which holds the record until it returns.
+struct Reader {
+    owners::HandleOwner thread;
+    DWORD threadId = 0;
+    owners::HandleOwner stopEvent;
+    owners::HandleOwner wakeEvent;
+};
+
+struct ReaderThreads {
+    std::mutex mutex;
+    std::shared_ptr<Reader> current;
+    std::vector<std::shared_ptr<Reader>> stopping;  // told to stop, not yet seen ending
+};
+
+// What the poll keeps between passes.
+struct KeyState {
+    std::atomic<KeyEventCallback> callback{nullptr};
+    // The hook state the poll compares the hook status against; on hook each time the handset is opened.
+    std::atomic<int> previousHook{1};
+    // The repeat filter's last code. A reader told to stop may still be finishing its poll while the next
+    // one starts.
+    std::atomic<int> lastReported{KEY_NONE};
+};
+
+// Where the reader hands over an EEPROM answer to the exchange waiting for it. The window is open from the
+// moment the request has gone out until the exchange gives up or takes its answer; a class-2 report read
+// while it is closed is nobody's answer.
+struct EepromMailbox {
+    std::mutex exchange;  // one exchange at a time
+    std::mutex mutex;
+    std::condition_variable arrived;
+    bool waiting = false;
+    bool filled = false;
+    std::array<uint8_t, kEepromBlockSize> block{};
+};
+
+// Key and hook reports that an EEPROM exchange read on its way to the answer, kept for the reader. They
+// belong to the connection they came from. Guarded by the intake.
+struct HeldReports {
+    std::weak_ptr<HandsetConnection> connection;
+    std::deque<std::array<uint8_t, kInputReportSize>> reports;
+};
+
+// The turn at taking the next input report, which the reader and an EEPROM exchange share (see
+// report_intake.h for how they take turns).
+class Intake {
+  public:
+    // `wake` is set when an exchange asks for the intake while the reader holds it.
+    void EnterForReader(HANDLE wake);
+    void EnterForExchange();
+    void Leave();
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable free_;
+    bool held_ = false;
+    int exchangesWaiting_ = 0;
+    HANDLE readerWake_ = nullptr;  // while the reader holds the intake
+};
+
+struct LibraryState {
+    HandsetDevice device;
+    OwnerBinding binding;
+    std::atomic<int> lastError{USBPHONE_ERR_NONE};  // what USBPhone_GetLastError answers next
+    ReaderThreads readers;
+    KeyState keys;
+    Intake intake;
+    HeldReports held;
+    EepromMailbox mailbox;
+};
+
+LibraryState& Library();
+
+// Forgets the open handset, then takes up the first HID interface with these ids that can carry reports,
+// its hook status not known yet. Answers whether one was found.
+bool FindHandset(USHORT vendorId, USHORT productId);
+// Forgets the open handset. A read in progress gives up at once and lets go of it then.
+void CloseHandset();
+
+}  // namespace vocetta

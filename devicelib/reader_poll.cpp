@@ -1,0 +1,90 @@
+#include "reader_poll.h"
+
+#include "hid_io.h"
+#include "library_state.h"
+#include "reader.h"
+#include "report_intake.h"
+#include "report_protocol.h"
+
+#include <array>
+
+namespace vocetta {
+namespace {
+
+constexpr int kHookOn = 1;
+
+struct PollStep {
+    int code = KEY_NONE;
+    ReadOutcome outcome = ReadOutcome::Nothing;
+};
+
+// The code of this poll: a pending hook change first, else the key of one input report. While the repeat
+// filter is re-armed the read waits for as long as it takes; while it holds a key, at most the read time-out,
+// whose passing without a report re-arms it.
+PollStep NextCode(const ReaderEvents& events) {
+    HandsetDevice& device = Library().device;
+    KeyState& keys = Library().keys;
+    int previousHook = keys.previousHook;
+    const int hookCode = TakeHookChange(device.hookStatus, previousHook);
+    if (hookCode != KEY_NONE) {
+        keys.previousHook = previousHook;
+        return {hookCode, ReadOutcome::Report};
+    }
+    std::array<uint8_t, kInputReportSize> report{};
+    {
+        IntakeHold intake(events.wake);
+        auto connection = device.CurrentConnection();
+        if (!connection) return {KEY_NONE, ReadOutcome::Broken};
+        if (!TakeHeldReport(connection, report)) {
+            const DWORD timeout = keys.lastReported == KEY_NONE ? INFINITE : kReadTimeoutMs;
+            const ReadOutcome outcome =
+                ReadInputReport(*connection, {events.stop, events.wake}, timeout, report);
+            if (outcome != ReadOutcome::Report) return {KEY_NONE, outcome};
+            // Handed over before the intake is let go, so no window opened later can take it. The answer
+            // of an exchange says nothing about the keys, so it leaves the repeat filter alone (a held key
+            // stays one press); a block nobody asked for is a poll without a key.
+            if (report[kReportClassByte] == REPORT_EEPROM) {
+                if (HandOverEepromAnswer(report, KeptLength(*connection)))
+                    return {KEY_NONE, ReadOutcome::GivenUp};
+                return {};
+            }
+        }
+    }
+    PollStep step{KEY_NONE, ReadOutcome::Report};
+    int hookStatus = 0;
+    if (DecodeKeyReport(report, step.code, hookStatus)) device.hookStatus = hookStatus;
+    return step;
+}
+
+}  // namespace
+
+void SetKeyCallback(KeyEventCallback callback) {
+    Library().keys.callback = callback;
+    WakeReader();
+}
+bool KeyCallbackBound() {
+    return Library().keys.callback.load() != nullptr;
+}
+void ResetPreviousHookState() {
+    Library().keys.previousHook = kHookOn;
+}
+
+PollResult PollOnce(const ReaderEvents& events) {
+    KeyState& keys = Library().keys;
+    if (keys.callback.load() == nullptr) return PollResult::Unbound;
+    const PollStep step = NextCode(events);
+    // A wait cut short, or an exchange's answer, took nothing for the keys: the repeat filter stays as it
+    // was.
+    if (step.outcome == ReadOutcome::GivenUp) return PollResult::GaveUp;
+    int lastReported = keys.lastReported;
+    const bool delivered = PassesRepeatFilter(step.code, lastReported);
+    keys.lastReported = lastReported;
+    // A reader told to stop (the handset was pulled out, or the library is closing) delivers nothing more.
+    // The key goes to the callback bound now, which a Bind during the wait may have replaced.
+    const KeyEventCallback callback = keys.callback;
+    if (delivered && callback != nullptr && WaitForSingleObject(events.stop, 0) != WAIT_OBJECT_0)
+        callback(step.code);
+    return step.outcome == ReadOutcome::Broken ? PollResult::Broken : PollResult::Done;
+}
+
+}  // namespace vocetta

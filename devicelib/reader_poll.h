@@ -1,0 +1,27 @@
+// One pass of the reader loop: the hook poll, the input report, the repeat filter and the key callback.
+#pragma once
+
+#include <windows.h>
+
+namespace vocetta {
+
+// The reader's own events: `stop` ends it, `wake` makes it look again (a key callback bound, an EEPROM
+// exchange asking for the input reports).
+struct ReaderEvents {
+    HANDLE stop = nullptr;
+    HANDLE wake = nullptr;
+};
+
+enum class PollResult {
+    Done,     // a code was taken (or none came in time) and went through the repeat filter
+    GaveUp,   // nothing for the keys: the wait was cut short (the reader's events, the handset closing), or
+              // the report answered an EEPROM exchange; the repeat filter is as it was
+    Broken,   // no handset, or its read handle no longer works: the reader should pause before it polls again
+    Unbound,  // no key callback: nothing was read
+};
+
+// A pending hook change, else the oldest key report an EEPROM read kept, else one input report, through the
+// repeat filter to the key callback. Reads nothing while no key callback is bound.
+PollResult PollOnce(const ReaderEvents& events);
+
+}  // namespace vocetta

@@ -118,7 +118,7 @@ attr_t attributes(LineStyle style) {
         case LineStyle::Title: return A_BOLD | A_REVERSE;
         case LineStyle::LcdFrame: return pair(kFramePair, A_NORMAL);
         case LineStyle::Lcd: return pair(kLcdPair, A_NORMAL);
-        case LineStyle::LcdLit: return pair(kLcdLitPair, A_REVERSE) | A_BOLD;
+        case LineStyle::LcdLit: return pair(kLcdLitPair, A_REVERSE);
         case LineStyle::Heading: return A_BOLD;
         case LineStyle::Help: return pair(kHelpPair, A_NORMAL);
         case LineStyle::Status: return pair(kStatusPair, A_NORMAL) | A_BOLD;

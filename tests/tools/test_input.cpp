@@ -76,7 +76,7 @@ TEST(InputKeys, TheLibrarysKeysAndCharactersBecomeKeysInTheOrderRead) {
                                               Kind::Backspace, Kind::Backspace, Kind::Interrupt, Kind::Left,
                                               Kind::Other, Kind::Other, Kind::Other, Kind::Character}));
     EXPECT_EQ(describeKey(keys[9]), "F5");
-    EXPECT_EQ(describeKey(keys[10]), "HOME");
+    EXPECT_EQ(describeKey(keys[10]), "Home");
     EXPECT_EQ(describeKey(keys[11]), "Ctrl-Up");
     EXPECT_FALSE(bindingFor(keys[9]).has_value());
 

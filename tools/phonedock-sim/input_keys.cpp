@@ -46,11 +46,21 @@ InputKey sequenceKey(std::string_view sequence) {
     return make(InputKey::Kind::Other, sequence);
 }
 
-// The library's key names made readable: "KEY_F(5)" is F5, "KEY_HOME" HOME, and the names the terminal
+// The library's key names made readable: "KEY_F(5)" is F5, "KEY_PPAGE" PgUp, and the names the terminal
 // description gives keys with modifiers ("kUP5") say the modifiers ("Ctrl-Up").
 std::string libraryKeyName(std::string_view name) {
     if (name.starts_with("KEY_F(") && name.ends_with(")"))
         return "F" + std::string(name.substr(6, name.size() - 7));
+    static const std::pair<std::string_view, std::string_view> kNamed[] = {
+        {"KEY_PPAGE", "PgUp"},     {"KEY_NPAGE", "PgDn"},       {"KEY_HOME", "Home"},
+        {"KEY_END", "End"},        {"KEY_IC", "Ins"},           {"KEY_DC", "Del"},
+        {"KEY_BTAB", "Shift-Tab"}, {"KEY_SLEFT", "Shift-Left"}, {"KEY_SRIGHT", "Shift-Right"},
+        {"KEY_SR", "Shift-Up"},    {"KEY_SF", "Shift-Down"},    {"KEY_SHOME", "Shift-Home"},
+        {"KEY_SEND", "Shift-End"}, {"KEY_SDC", "Shift-Del"},
+    };
+    for (const auto& [library, readable] : kNamed) {
+        if (name == library) return std::string(readable);
+    }
     if (name.starts_with("KEY_")) return std::string(name.substr(4));
     static const std::pair<std::string_view, std::string_view> kBases[] = {
         {"kUP", "Up"},   {"kDN", "Down"}, {"kLFT", "Left"}, {"kRIT", "Right"}, {"kHOM", "Home"},

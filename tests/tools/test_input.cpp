@@ -102,9 +102,9 @@ TEST(InputKeys, CharactersBeyondAsciiAreWholeCharactersWithNoBindingButAReadable
     EXPECT_EQ(keys[2].raw, "\xF0\x9F\x98\x80");
     EXPECT_EQ(unknownKeyHint(keys[1]),
               "'\xE2\x82\xAC' does nothing here: the keys are listed below (q leaves)");
-    // From bytes: a whole UTF-8 character is one key, a stray byte one of its own.
-    EXPECT_EQ(kinds(decodeInput("\xC3\xA9\xA9x")),
-              (std::vector<Kind>{Kind::Character, Kind::Other, Kind::Character}));
+    // From bytes: a whole UTF-8 character is one key, a stray byte or a C1 control (U+0085) one of its own.
+    EXPECT_EQ(kinds(decodeInput("\xC3\xA9\xA9x\xC2\x85")),
+              (std::vector<Kind>{Kind::Character, Kind::Other, Kind::Character, Kind::Other}));
     // No character at all: shown as U+FFFD, never as invalid UTF-8.
     EXPECT_EQ(encodeUtf8(0xD800), "\xEF\xBF\xBD");
     EXPECT_EQ(encodeUtf8(0x110000), "\xEF\xBF\xBD");

@@ -107,7 +107,11 @@ std::vector<InputKey> decodeInput(std::string_view bytes) {
         } else if (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F) {
             keys.push_back(make(InputKey::Kind::Character, raw, c));
         } else if (const size_t length = utf8SequenceLength(bytes.substr(i)); length > 1) {
-            keys.push_back(make(InputKey::Kind::Character, bytes.substr(i, length)));
+            // U+0080..U+009F (C2 80..C2 9F) are controls, not characters to type or show.
+            const bool control =
+                static_cast<unsigned char>(c) == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA0;
+            keys.push_back(
+                make(control ? InputKey::Kind::Other : InputKey::Kind::Character, bytes.substr(i, length)));
             i += length;
             continue;
         } else {

@@ -1,10 +1,14 @@
-// From terminal bytes to what the simulator does: decoding keys, the key map and its help, the caller's
+// From terminal input to what the simulator does: decoding keys (bytes, and what the terminal library
+// read), the key map and its help, the caller's
 // name prompt, the timing of key taps, and injected keystrokes read back as text.
 #include "input_keys.h"
 #include "key_map.h"
 #include "keystroke_text.h"
 #include "line_prompt.h"
 #include "tap_schedule.h"
+#include "utf8.h"
+
+#include <curses.h>
 
 #include <gtest/gtest.h>
 
@@ -20,11 +24,19 @@ std::vector<Kind> kinds(const std::vector<InputKey>& keys) {
 }
 
 InputKey character(char c) {
-    return InputKey{Kind::Character, c, std::string(1, c)};
+    return InputKey{Kind::Character, c, std::string(1, c), ""};
 }
 
 InputKey special(Kind kind) {
-    return InputKey{kind, 0, ""};
+    return InputKey{kind, 0, "", ""};
+}
+
+LibraryInput typed(char32_t c) {
+    return LibraryInput{false, static_cast<int>(c), ""};
+}
+
+LibraryInput function(int code, const char* name) {
+    return LibraryInput{true, code, name};
 }
 
 }  // namespace
@@ -52,6 +64,50 @@ TEST(InputKeys, LoneEscapesCutSequencesAndUnknownBytesAreKeysOfTheirOwn) {
     EXPECT_EQ(control[0].kind, Kind::Other);
     EXPECT_EQ(describeKey(control[0]), "0x01");
     EXPECT_TRUE(decodeInput("").empty());
+}
+
+TEST(InputKeys, TheLibrarysKeysAndCharactersBecomeKeysInTheOrderRead) {
+    const auto keys = decodeLibraryInput(
+        {typed('5'), function(KEY_UP, "KEY_UP"), function(KEY_DOWN, "KEY_DOWN"),
+         function(KEY_ENTER, "KEY_ENTER"), typed('\r'), function(KEY_BACKSPACE, "KEY_BACKSPACE"), typed(0x7F),
+         typed(0x03), function(KEY_LEFT, "KEY_LEFT"), function(KEY_F(5), "KEY_F(5)"),
+         function(KEY_HOME, "KEY_HOME"), function(567, "kUP5"), typed('#')});
+    EXPECT_EQ(kinds(keys), (std::vector<Kind>{Kind::Character, Kind::Up, Kind::Down, Kind::Enter, Kind::Enter,
+                                              Kind::Backspace, Kind::Backspace, Kind::Interrupt, Kind::Left,
+                                              Kind::Other, Kind::Other, Kind::Other, Kind::Character}));
+    EXPECT_EQ(describeKey(keys[9]), "F5");
+    EXPECT_EQ(describeKey(keys[10]), "Home");
+    EXPECT_EQ(describeKey(keys[11]), "Ctrl-Up");
+    EXPECT_FALSE(bindingFor(keys[9]).has_value());
+
+    // Alt+q arrives as ESC and q together: one unknown key, not Escape and then "leave".
+    const auto alt = decodeLibraryInput({typed(0x1B), typed('q')});
+    ASSERT_EQ(alt.size(), 1u);
+    EXPECT_EQ(alt[0].kind, Kind::Other);
+    EXPECT_EQ(kinds(decodeLibraryInput({typed(0x1B)})), std::vector<Kind>{Kind::Escape});
+    // ESC before a key the library decoded is the Escape key of its own.
+    EXPECT_EQ(kinds(decodeLibraryInput({typed(0x1B), function(KEY_UP, "KEY_UP")})),
+              (std::vector<Kind>{Kind::Escape, Kind::Up}));
+}
+
+TEST(InputKeys, CharactersBeyondAsciiAreWholeCharactersWithNoBindingButAReadableHint) {
+    const auto keys = decodeLibraryInput({typed(U'\u00e9'), typed(U'\u20ac'), typed(U'\U0001F600')});
+    ASSERT_EQ(keys.size(), 3u);
+    for (const auto& key : keys) {
+        EXPECT_EQ(key.kind, Kind::Character);
+        EXPECT_EQ(key.character, 0);
+        EXPECT_FALSE(bindingFor(key).has_value());
+    }
+    EXPECT_EQ(keys[0].raw, "\xC3\xA9");
+    EXPECT_EQ(keys[2].raw, "\xF0\x9F\x98\x80");
+    EXPECT_EQ(unknownKeyHint(keys[1]),
+              "'\xE2\x82\xAC' does nothing here: the keys are listed below (q leaves)");
+    // From bytes: a whole UTF-8 character is one key, a stray byte or a C1 control (U+0085) one of its own.
+    EXPECT_EQ(kinds(decodeInput("\xC3\xA9\xA9x\xC2\x85")),
+              (std::vector<Kind>{Kind::Character, Kind::Other, Kind::Character, Kind::Other}));
+    // No character at all: shown as U+FFFD, never as invalid UTF-8.
+    EXPECT_EQ(encodeUtf8(0xD800), "\xEF\xBF\xBD");
+    EXPECT_EQ(encodeUtf8(0x110000), "\xEF\xBF\xBD");
 }
 
 TEST(KeyMap, EveryHandsetKeyIsReachable) {
@@ -135,6 +191,25 @@ TEST(LinePrompt, TypesDeletesConfirmsWithADefaultAndCancels) {
     LinePrompt longName("q", "d");
     for (int i = 0; i < 100; ++i) longName.feed(character('a'));
     EXPECT_EQ(longName.answer().size(), LinePrompt::kMaxLength);
+}
+
+TEST(LinePrompt, NamesBeyondAsciiAreTypedAndDeletedACharacterAtATime) {
+    LinePrompt prompt("Caller's name", "x");
+    for (const auto& key : decodeLibraryInput({typed('Z'), typed('o'), typed(U'\u00eb'), typed(U'\u00eb')})) {
+        prompt.feed(key);
+    }
+    prompt.feed(special(Kind::Backspace));  // the whole of the last character, not one of its bytes
+    EXPECT_EQ(prompt.feed(special(Kind::Enter)), LinePrompt::State::Confirmed);
+    EXPECT_EQ(prompt.answer(), "Zo\xC3\xAB");
+
+    LinePrompt longName("q", "d");
+    for (int i = 0; i < 100; ++i) longName.feed(decodeLibraryInput({typed(U'\u00e9')})[0]);
+    EXPECT_EQ(utf8Length(longName.answer()), LinePrompt::kMaxLength);
+    EXPECT_EQ(longName.answer().size(), 2 * LinePrompt::kMaxLength);
+
+    std::string stray = "a\xA9";  // a byte that is no character goes alone
+    popUtf8(stray);
+    EXPECT_EQ(stray, "a");
 }
 
 TEST(TapSchedule, EachTapIsPressedHeldReleasedAndSpacedFromTheNext) {

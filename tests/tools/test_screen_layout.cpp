@@ -1,5 +1,8 @@
-// The interactive screen: the size it needs, and what it shows of the world in the room it has.
+// The interactive screen: the size it needs, what it shows of the world in the room it has, and the
+// styles its lines are drawn in.
+#include "key_map.h"
 #include "screen_layout.h"
+#include "screen_style.h"
 
 #include <gtest/gtest.h>
 
@@ -109,4 +112,34 @@ TEST(ScreenLayout, ATooSmallTerminalGetsTheWholeMessageInWhatRoomThereIs) {
         EXPECT_FALSE(contains(lines, "Tray:"));
     }
     EXPECT_TRUE(composeScreen(sampleState(), 10, 0).empty());
+}
+
+// The styles follow the layout: should it gain or lose a line, the LCD's glass, its frame, the heading or
+// the help would otherwise be drawn on the wrong lines.
+TEST(ScreenStyle, EachPartOfTheLayoutGetsItsStyleAndTheLcdIsLitWithTheBacklight) {
+    for (const auto& [columns, rows] : {std::pair{80, 24}, std::pair{200, 50}}) {
+        const auto lines = composeScreen(sampleState(), columns, rows);
+        const auto styles = lineStyles(lines, columns, true);
+        ASSERT_EQ(styles.size(), lines.size());
+        EXPECT_EQ(styles.front(), LineStyle::Title);
+        EXPECT_EQ(styles.back(), LineStyle::Status);
+        const auto help = helpLines(static_cast<size_t>(columns));
+        const size_t helpStart = lines.size() - 1 - help.size();
+        for (size_t i = 1; i + 1 < lines.size(); ++i) {
+            const std::string& line = lines[i];
+            LineStyle expected = LineStyle::Plain;
+            if (line.starts_with("+-")) expected = LineStyle::LcdFrame;
+            if (line.starts_with("| ")) expected = LineStyle::LcdLit;
+            if (line.starts_with("-- Skype commands")) expected = LineStyle::Heading;
+            if (i >= helpStart) {
+                expected = LineStyle::Help;
+                EXPECT_EQ(line, help[i - helpStart]);
+            }
+            EXPECT_EQ(styles[i], expected) << i << ": " << line;
+        }
+    }
+    const auto lines = composeScreen(sampleState(), 80, 24);
+    EXPECT_EQ(lineStyles(lines, 80, false)[3], LineStyle::Lcd);
+    const auto small = composeScreen(sampleState(), 40, 10);
+    for (const auto style : lineStyles(small, 40, true)) EXPECT_EQ(style, LineStyle::Plain);
 }

@@ -4,6 +4,7 @@
 #include "key_map.h"
 #include "line_prompt.h"
 #include "screen_layout.h"
+#include "screen_style.h"
 #include "tap_schedule.h"
 #include "terminal.h"
 #include "world.h"
@@ -32,18 +33,18 @@ class Session {
     // Runs until the user leaves or a stop signal arrives.
     void run() {
         status_ = "phonedock is running; press keys below (q leaves)";
-        bool clear = true;
         auto lastDraw = Clock::time_point{};
+        bool first = true;
         while (!leaving_ && !Terminal::stopRequested()) {
-            const std::string bytes = terminal_.read(kInputWait);
-            for (const auto& key : decodeInput(bytes)) handle(key);
+            const auto keys = terminal_.read(kInputWait);
+            for (const auto& key : keys) handle(key);
             serviceTaps();
             for (auto& line : world_.newLogLines()) log_.push_back(std::move(line));
             while (log_.size() > kLogLimit) log_.pop_front();
-            if (Terminal::takeResized()) clear = true;
-            if (clear || Clock::now() - lastDraw >= kRefreshEvery || !bytes.empty()) {
-                draw(clear);
-                clear = false;
+            const bool resized = Terminal::takeResized();
+            if (first || resized || Clock::now() - lastDraw >= kRefreshEvery || !keys.empty()) {
+                draw();
+                first = false;
                 lastDraw = Clock::now();
             }
         }
@@ -51,17 +52,18 @@ class Session {
 
     void showStatus(const std::string& text) {
         status_ = text;
-        draw(false);
+        draw();
     }
 
   private:
-    void draw(bool clear) {
+    void draw() {
         ScreenState state;
         world_.snapshot(state);
         state.log.assign(log_.begin(), log_.end());
         state.status = prompt_ ? prompt_->line() : status_;
         const auto size = terminal_.size();
-        terminal_.draw(composeScreen(state, size.columns, size.rows), clear);
+        const auto lines = composeScreen(state, size.columns, size.rows);
+        terminal_.draw(lines, lineStyles(lines, size.columns, state.backlight));
     }
 
     void handle(const InputKey& key) {

@@ -1,6 +1,8 @@
 // The status-line prompt.
 #include "line_prompt.h"
 
+#include "utf8.h"
+
 namespace phonedocksim {
 
 LinePrompt::LinePrompt(std::string question, std::string fallback)
@@ -11,11 +13,10 @@ LinePrompt::State LinePrompt::feed(const InputKey& key) {
         case InputKey::Kind::Enter: return State::Confirmed;
         case InputKey::Kind::Escape:
         case InputKey::Kind::Interrupt: return State::Cancelled;
-        case InputKey::Kind::Backspace:
-            if (!text_.empty()) text_.pop_back();
-            return State::Editing;
+        case InputKey::Kind::Backspace: popUtf8(text_); return State::Editing;
         case InputKey::Kind::Character:
-            if (text_.size() < kMaxLength) text_ += key.character;
+            if (utf8Length(text_) < kMaxLength)
+                text_ += key.raw.empty() ? std::string(1, key.character) : key.raw;
             return State::Editing;
         default: return State::Editing;
     }

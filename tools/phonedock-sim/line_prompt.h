@@ -11,7 +11,7 @@ namespace phonedocksim {
 class LinePrompt {
   public:
     enum class State { Editing, Confirmed, Cancelled };
-    static constexpr size_t kMaxLength = 40;
+    static constexpr size_t kMaxLength = 40;  // characters, not bytes
 
     LinePrompt(std::string question, std::string fallback);
 

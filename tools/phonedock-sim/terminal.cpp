@@ -1,34 +1,41 @@
-// termios, ANSI sequences and signals.
+// curses for the screen and the keys; termios and signals for restoring the terminal where curses cannot
+// be called (a signal handler, std::terminate, quick_exit).
 #include "terminal.h"
+
+#include "utf8.h"
 
 #include <atomic>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <exception>
 #include <stdexcept>
 
+#include <curses.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace phonedocksim {
 namespace {
 
-// Shared with the signal handlers, which may run on any of the process's threads: lock-free atomics and
-// async-signal-safe calls only.
+// Shared with the signal handlers, which may run on any of the process's threads: lock-free atomics,
+// data written before they are installed, and async-signal-safe calls only.
 termios savedMode{};
+char leaveSequence[256] = {};  // what endwin would send: attributes off, cursor shown, keypad and screen left
+size_t leaveLength = 0;
 std::atomic<bool> active{false};
 std::atomic<bool> resized{false};
 std::atomic<int> stopSignals{0};
 std::atomic<int> lastStopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 std::terminate_handler previousTerminate = nullptr;
+SCREEN* screen = nullptr;
 
-constexpr char kEnter[] = "\x1b[?1049h\x1b[?25l\x1b[2J\x1b[H";  // alternate screen, hide cursor, clear
-constexpr char kLeave[] = "\x1b[0m\x1b[?25h\x1b[?1049l";        // attributes, show cursor, main screen
+constexpr int kEscapeDelayMs = 25;  // how long a lone ESC waits for the rest of a sequence
 
 void writeAll(const char* data, size_t size) {
     while (size > 0) {
@@ -42,10 +49,24 @@ void writeAll(const char* data, size_t size) {
     }
 }
 
-// Async-signal-safe: write and tcsetattr only.
+// The terminal description's strings for leaving, read once while curses runs, so that a signal handler
+// can send them without curses.
+void prepareLeaveSequence() {
+    leaveLength = 0;
+    for (const char* capability : {"sgr0", "cnorm", "rmkx", "rmcup"}) {
+        const char* text = tigetstr(capability);
+        if (text == nullptr || text == reinterpret_cast<char*>(-1)) continue;
+        const size_t length = std::strlen(text);
+        if (leaveLength + length > sizeof leaveSequence) break;
+        std::memcpy(leaveSequence + leaveLength, text, length);
+        leaveLength += length;
+    }
+}
+
+// Async-signal-safe: write and tcsetattr only. curses is not told; the process is about to end.
 void restoreNow() {
     if (!active.exchange(false)) return;
-    writeAll(kLeave, sizeof kLeave - 1);
+    writeAll(leaveSequence, leaveLength);
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedMode);
 }
 
@@ -55,10 +76,6 @@ void onStopSignal(int signal) {
         restoreNow();
         _exit(128 + signal);
     }
-}
-
-void onResize(int) {
-    resized = true;
 }
 
 void restoreAtQuickExit() {
@@ -79,6 +96,88 @@ void install(int signal, void (*handler)(int)) {
     sigaction(signal, &action, nullptr);
 }
 
+enum Pair : short { kFramePair = 1, kLcdPair, kLcdLitPair, kHelpPair, kStatusPair };
+
+void setUpColours() {
+    if (!has_colors() || start_color() == ERR) return;
+    use_default_colors();  // -1: the terminal's own colours
+    init_pair(kFramePair, COLOR_CYAN, -1);
+    init_pair(kLcdPair, COLOR_GREEN, -1);
+    init_pair(kLcdLitPair, COLOR_BLACK, COLOR_GREEN);
+    init_pair(kHelpPair, COLOR_CYAN, -1);
+    init_pair(kStatusPair, COLOR_YELLOW, -1);
+}
+
+attr_t attributes(LineStyle style) {
+    const bool colour = has_colors();
+    const auto pair = [&](Pair p, attr_t without) {
+        return colour ? static_cast<attr_t>(COLOR_PAIR(p)) : without;
+    };
+    switch (style) {
+        case LineStyle::Plain: return A_NORMAL;
+        case LineStyle::Title: return A_BOLD | A_REVERSE;
+        case LineStyle::LcdFrame: return pair(kFramePair, A_NORMAL);
+        case LineStyle::Lcd: return pair(kLcdPair, A_NORMAL);
+        case LineStyle::LcdLit: return pair(kLcdLitPair, A_REVERSE);
+        case LineStyle::Heading: return A_BOLD;
+        case LineStyle::Help: return pair(kHelpPair, A_NORMAL);
+        case LineStyle::Status: return pair(kStatusPair, A_NORMAL) | A_BOLD;
+    }
+    return A_NORMAL;
+}
+
+// `text` as wide characters, cut to `columns` screen columns (a character too wide for the rest is left
+// out); an invalid byte shows as '?'.
+std::wstring fitted(std::string_view text, int columns) {
+    std::wstring wide;
+    int used = 0;
+    while (!text.empty()) {
+        const size_t length = utf8SequenceLength(text);
+        wchar_t c = L'?';
+        if (length == 1) {
+            c = static_cast<wchar_t>(static_cast<unsigned char>(text[0]));
+        } else if (length > 1) {
+            char32_t code = static_cast<unsigned char>(text[0]) & (0xFF >> (length + 1));
+            for (size_t i = 1; i < length; ++i)
+                code = (code << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+            c = static_cast<wchar_t>(code);
+        }
+        text.remove_prefix(length == 0 ? 1 : length);
+        const int width = wcwidth(c);
+        if (width < 0) c = L'?';
+        if (used + std::max(width, 1) > columns) break;
+        wide += c;
+        used += std::max(width, 0);
+    }
+    return wide;
+}
+
+void drawText(int row, int column, std::string_view text, int columns, attr_t attribute) {
+    if (columns <= 0) return;
+    attrset(attribute);
+    const std::wstring wide = fitted(text, columns);
+    mvaddnwstr(row, column, wide.c_str(), static_cast<int>(wide.size()));
+}
+
+// The LCD's frame in line-drawing characters: "+---+" above and below, "| ... |" beside its rows.
+void drawFramed(int row, const std::string& line, LineStyle style, bool top, int columns) {
+    const attr_t frame = attributes(LineStyle::LcdFrame);
+    const int width = std::min(static_cast<int>(line.size()), columns);
+    if (width < 2) return drawText(row, 0, line, columns, attributes(style));
+    attrset(frame);
+    if (style == LineStyle::LcdFrame) {
+        mvaddch(row, 0, top ? ACS_ULCORNER : ACS_LLCORNER);
+        mvhline(row, 1, ACS_HLINE, width - 2);
+        mvaddch(row, width - 1, top ? ACS_URCORNER : ACS_LRCORNER);
+        return;
+    }
+    mvaddch(row, 0, ACS_VLINE);
+    drawText(row, 1, std::string_view(line).substr(1, static_cast<size_t>(width) - 2), width - 2,
+             attributes(style));
+    attrset(frame);
+    mvaddch(row, width - 1, ACS_VLINE);
+}
+
 }  // namespace
 
 bool Terminal::available() {
@@ -88,24 +187,39 @@ bool Terminal::available() {
 Terminal::Terminal() {
     if (!available()) throw std::runtime_error("standard input and output must be a terminal");
     if (tcgetattr(STDIN_FILENO, &savedMode) != 0) throw std::runtime_error("cannot read the terminal's mode");
-    termios raw = savedMode;
-    // No echo, no line editing, no Ctrl-S/Ctrl-Q flow control, CR as typed; Ctrl-C still raises SIGINT.
-    raw.c_lflag &= static_cast<tcflag_t>(~(ECHO | ICANON | IEXTEN));
-    raw.c_iflag &= static_cast<tcflag_t>(~(IXON | ICRNL));
-    raw.c_cc[VMIN] = 0;
-    raw.c_cc[VTIME] = 0;
-    if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw) != 0)
-        throw std::runtime_error("cannot set the terminal's mode");
-    active = true;
+    // The character type only, for UTF-8: the program under winsim keeps the "C" conventions of numbers,
+    // dates and collation a Windows program starts with.
+    std::setlocale(LC_CTYPE, "");
+    // Ours before curses starts, so that it leaves them alone; it installs its own for SIGWINCH.
     stopSignals = 0;
     install(SIGINT, onStopSignal);
     install(SIGTERM, onStopSignal);
     install(SIGHUP, onStopSignal);
-    install(SIGWINCH, onResize);
+    screen = newterm(nullptr, stdout, stdin);
+    if (screen == nullptr) throw std::runtime_error("cannot start curses on this terminal (is TERM set?)");
+    cbreak();  // Ctrl-C still raises SIGINT
+    noecho();
+    nonl();
+    intrflush(stdscr, FALSE);
+    keypad(stdscr, TRUE);
+    nodelay(stdscr, TRUE);
+    set_escdelay(kEscapeDelayMs);
+    curs_set(0);
+    leaveok(stdscr, TRUE);
+    setUpColours();
+    // No Ctrl-S/Ctrl-Q flow control, kept as the program's mode.
+    termios mode{};
+    if (tcgetattr(STDIN_FILENO, &mode) == 0) {
+        mode.c_iflag &= static_cast<tcflag_t>(~IXON);
+        tcsetattr(STDIN_FILENO, TCSANOW, &mode);
+        def_prog_mode();
+    }
+    prepareLeaveSequence();
+    active = true;
     previousTerminate = std::set_terminate(onTerminate);
     static const bool registered = std::at_quick_exit(restoreAtQuickExit) == 0;
     (void)registered;
-    writeAll(kEnter, sizeof kEnter - 1);
+    refresh();
 }
 
 Terminal::~Terminal() {
@@ -113,37 +227,67 @@ Terminal::~Terminal() {
 }
 
 void Terminal::restore() {
-    restoreNow();
+    if (!active.exchange(false)) return;
+    endwin();
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedMode);
+    delscreen(screen);
+    screen = nullptr;
     std::signal(SIGWINCH, SIG_DFL);
 }
 
 Terminal::Size Terminal::size() const {
-    winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return Size{80, 24};
-    return Size{size.ws_col, size.ws_row};
+    int rows = 0;
+    int columns = 0;
+    getmaxyx(stdscr, rows, columns);
+    return Size{columns, rows};
 }
 
-std::string Terminal::read(std::chrono::milliseconds timeout) {
+std::vector<InputKey> Terminal::read(std::chrono::milliseconds timeout) {
     pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, static_cast<int>(timeout.count())) <= 0) return {};
-    char buffer[256];
-    const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (count <= 0) {
-        // The terminal went away (end of input): treat it as a request to stop.
-        if (count == 0 || (errno != EINTR && errno != EAGAIN)) ++stopSignals;
-        return {};
+    const int ready = poll(&input, 1, static_cast<int>(timeout.count()));
+    // Read even after a time-out or a signal: curses reports a resize as a key on the next read.
+    std::vector<LibraryInput> items;
+    for (;;) {
+        wint_t code = 0;
+        const int kind = get_wch(&code);
+        if (kind == ERR) break;
+        if (kind == KEY_CODE_YES && code == KEY_RESIZE) {
+            resized = true;
+            continue;
+        }
+        LibraryInput item;
+        item.functionKey = kind == KEY_CODE_YES;
+        item.code = static_cast<int>(code);
+        if (item.functionKey) {
+            const char* name = keyname(item.code);
+            item.name = name ? name : "";
+        }
+        items.push_back(std::move(item));
     }
-    return std::string(buffer, static_cast<size_t>(count));
+    // The terminal went away: treat it as a request to stop.
+    if (ready > 0 && (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) ++stopSignals;
+    return decodeLibraryInput(items);
 }
 
-void Terminal::draw(const std::vector<std::string>& lines, bool clear) {
-    std::string frame = clear ? "\x1b[2J\x1b[H" : "\x1b[H";
-    for (size_t i = 0; i < lines.size(); ++i) {
-        frame += lines[i];
-        frame += "\x1b[K";
-        if (i + 1 < lines.size()) frame += "\r\n";
+void Terminal::draw(const std::vector<std::string>& lines, const std::vector<LineStyle>& styles) {
+    const Size screenSize = size();
+    erase();  // only curses' picture of the screen: refresh sends what differs from what is shown
+    bool lcdOpen = false;
+    for (size_t i = 0; i < lines.size() && static_cast<int>(i) < screenSize.rows; ++i) {
+        const int row = static_cast<int>(i);
+        const LineStyle style = i < styles.size() ? styles[i] : LineStyle::Plain;
+        switch (style) {
+            case LineStyle::LcdFrame:
+                drawFramed(row, lines[i], style, !lcdOpen, screenSize.columns);
+                lcdOpen = !lcdOpen;
+                break;
+            case LineStyle::Lcd:
+            case LineStyle::LcdLit: drawFramed(row, lines[i], style, false, screenSize.columns); break;
+            default: drawText(row, 0, lines[i], screenSize.columns, attributes(style)); break;
+        }
     }
-    writeAll(frame.data(), frame.size());
+    attrset(A_NORMAL);
+    refresh();
 }
 
 bool Terminal::takeResized() {

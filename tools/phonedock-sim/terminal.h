@@ -1,8 +1,12 @@
-// The terminal in interactive mode: raw input without echo, the alternate screen, a hidden cursor, and
-// their restoration whatever way the simulator ends: normally, by an exception, by std::terminate, or by
-// SIGINT, SIGTERM or SIGHUP (the first asks the loop to stop cleanly; a second one restores the terminal
+// The terminal in interactive mode, through curses: keys without echo (UTF-8 and the function keys decoded
+// by the library), the alternate screen, a hidden cursor, redraws that send only what changed, and the
+// terminal's restoration whatever way the simulator ends: normally, by an exception, by std::terminate, or
+// by SIGINT, SIGTERM or SIGHUP (the first asks the loop to stop cleanly; a second one restores the terminal
 // and ends the process at once, for a shutdown that hangs).
 #pragma once
+
+#include "input_keys.h"
+#include "screen_style.h"
 
 #include <chrono>
 #include <string>
@@ -30,13 +34,13 @@ class Terminal {
     void restore();
 
     Size size() const;
-    // What the user typed, waiting at most `timeout` for the first byte; empty when nothing came or a
-    // signal arrived.
-    std::string read(std::chrono::milliseconds timeout);
-    // Shows `lines` from the top left; the whole screen is cleared first when `clear` is set.
-    void draw(const std::vector<std::string>& lines, bool clear);
+    // The keys typed, waiting at most `timeout` for the first; empty when nothing came, the terminal was
+    // resized or a signal arrived.
+    std::vector<InputKey> read(std::chrono::milliseconds timeout);
+    // Shows `lines` from the top left, each in its style, and the rest of the screen empty.
+    void draw(const std::vector<std::string>& lines, const std::vector<LineStyle>& styles);
 
-    // Consumes the "terminal was resized" mark (SIGWINCH).
+    // Consumes the "terminal was resized" mark.
     static bool takeResized();
     // SIGINT, SIGTERM or SIGHUP arrived.
     static bool stopRequested();

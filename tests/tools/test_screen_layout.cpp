@@ -3,6 +3,7 @@
 #include "key_map.h"
 #include "screen_layout.h"
 #include "screen_style.h"
+#include "utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,17 @@ TEST(ScreenLayout, SkypesWindowLineKeepsTheEndOfTheEditField) {
         EXPECT_EQ(line.size(), 80u);
     }
     EXPECT_TRUE(found);
+    // Text beyond ASCII is cut by characters, never inside one, and a cut line keeps its full width.
+    std::string name;
+    for (int i = 0; i < 50; ++i) name += "\xC3\xB6";  // o with diaeresis, two bytes each
+    state.skypeEditField = name;
+    state.log = {"< " + name + name};
+    for (const auto& line : composeScreen(state, 80, 24)) {
+        if (line.starts_with("Skype's window: ") || line.starts_with("< ")) {
+            EXPECT_EQ(utf8Length(line), 80u) << line;
+            EXPECT_EQ(utf8Prefix(line, 80), line.size()) << "no character is cut in two";
+        }
+    }
     state.skypeWindow.clear();
     EXPECT_TRUE(contains(composeScreen(state, 80, 24), "Skype's window: none"));
 }

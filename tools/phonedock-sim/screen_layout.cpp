@@ -3,6 +3,7 @@
 
 #include "key_map.h"
 #include "lcd_drawing.h"
+#include "utf8.h"
 
 #include <algorithm>
 
@@ -13,15 +14,17 @@ const char* onOff(bool on) {
     return on ? "ON " : "off";
 }
 
+// Lines are cut by characters, never inside one: a caller's name or a typed text may be beyond ASCII.
 std::string fit(std::string line, int columns) {
-    if (line.size() > static_cast<size_t>(columns)) line.resize(static_cast<size_t>(columns));
+    line.resize(utf8Prefix(line, static_cast<size_t>(std::max(columns, 0))));
     return line;
 }
 
 // The end of `text` that fits in `width` columns, marked as cut when it is.
 std::string tail(const std::string& text, size_t width) {
-    if (text.size() <= width) return text;
-    return "..." + text.substr(text.size() - (width - 3));
+    const size_t length = utf8Length(text);
+    if (length <= width) return text;
+    return "..." + text.substr(utf8Prefix(text, length - (width - 3)));
 }
 
 }  // namespace

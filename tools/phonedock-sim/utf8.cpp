@@ -62,6 +62,15 @@ size_t utf8Length(std::string_view text) {
     return count;
 }
 
+size_t utf8Prefix(std::string_view text, size_t characters) {
+    size_t bytes = 0;
+    for (; characters > 0 && bytes < text.size(); --characters) {
+        const size_t length = utf8SequenceLength(text.substr(bytes));
+        bytes += length == 0 ? 1 : length;
+    }
+    return bytes;
+}
+
 void popUtf8(std::string& text) {
     if (text.empty()) return;
     size_t start = text.size() - 1;

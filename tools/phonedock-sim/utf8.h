@@ -18,6 +18,9 @@ size_t utf8SequenceLength(std::string_view text);
 // The number of characters in `text`, each invalid byte counting as one.
 size_t utf8Length(std::string_view text);
 
+// How many bytes the first `characters` characters of `text` take (all of `text` when it has fewer).
+size_t utf8Prefix(std::string_view text, size_t characters);
+
 // Removes the last character of `text` (all of its bytes); nothing when `text` is empty.
 void popUtf8(std::string& text);
 

@@ -84,23 +84,26 @@ TEST_F(KeyDispatchTest, AFullBufferTakesNoMoreButTheKeyStillActs) {
     ASSERT_TRUE(handset->waitUntil([&] { return handset->display().lower == "      0905"; }, 2s));
 }
 
-TEST_F(KeyDispatchTest, HookMuteAndAnAbsentHandset) {
+TEST_F(KeyDispatchTest, LiftingTellsSkypeOnceAndASecondLiftNothing) {
     handset->setOffHook(true);
     EXPECT_TRUE(skype->WaitForCommands(mark + 2));
     SettleKeys(*handset);
     phonedock::OnHandsetKey(80);  // off hook again without going on hook: nothing
     Texts all = skype->Commands();
     EXPECT_EQ(Texts(all.begin() + static_cast<long>(mark), all.end()), (Texts{"FOCUS", "HOOK OFF"}));
-    mark = all.size();
+}
 
-    handset->press(sim::Key::Mute);  // outside a call: the light off, nothing to Skype
+TEST_F(KeyDispatchTest, MuteOutsideACallOnlyTurnsTheLightOff) {
+    const size_t before = handset->receivedCount();
+    handset->press(sim::Key::Mute);
     handset->release();
     ASSERT_TRUE(
-        handset->waitUntil([&] { return !handset->backlight() && handset->receivedCount() > 0; }, 2s));
+        handset->waitUntil([&] { return handset->receivedCount() > before && !handset->backlight(); }, 2s));
     SettleKeys(*handset);
     EXPECT_EQ(skype->Commands().size(), mark);
+}
 
-    // Keys that still reach the program once the handset was pulled out do nothing at all.
+TEST_F(KeyDispatchTest, KeysThatReachTheProgramAfterTheHandsetWasPulledOutDoNothing) {
     handset->unplug();
     Settle();
     ASSERT_NE(phonedock::handsetAbsent.load(), 0);

@@ -21,7 +21,7 @@ bool FindHandset(USHORT vendorId, USHORT productId) {
     if (!connection) return false;
     std::lock_guard<std::mutex> lock(device.mutex);
     device.connection = std::move(connection);
-    device.hookStatus = -1;
+    device.hookStatus = HOOK_UNKNOWN;
     return true;
 }
 

@@ -30,8 +30,8 @@ struct HandsetDevice {
     USHORT vendorId = 0;
     USHORT productId = 0;
     std::shared_ptr<HandsetConnection> connection;  // null while no handset is open
-    // -1 unknown, 1 on hook, 0 off hook. Reads 0 before a handset was ever opened.
-    std::atomic<int32_t> hookStatus{0};
+    // Reads off hook before a handset was ever opened.
+    std::atomic<int32_t> hookStatus{HOOK_OFF};
 
     std::shared_ptr<HandsetConnection> CurrentConnection() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -72,7 +72,7 @@ struct ReaderThreads {
 struct KeyState {
     std::atomic<KeyEventCallback> callback{nullptr};
     // The hook state the poll compares the hook status against; on hook each time the handset is opened.
-    std::atomic<int> previousHook{1};
+    std::atomic<int> previousHook{HOOK_ON};
     // The repeat filter's last code. A reader told to stop may still be finishing its poll while the next
     // one starts.
     std::atomic<int> lastReported{KEY_NONE};

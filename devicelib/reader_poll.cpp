@@ -11,8 +11,6 @@
 namespace vocetta {
 namespace {
 
-constexpr int kHookOn = 1;
-
 struct PollStep {
     int code = KEY_NONE;
     ReadOutcome outcome = ReadOutcome::Nothing;
@@ -66,7 +64,7 @@ bool KeyCallbackBound() {
     return Library().keys.callback.load() != nullptr;
 }
 void ResetPreviousHookState() {
-    Library().keys.previousHook = kHookOn;
+    Library().keys.previousHook = HOOK_ON;
 }
 
 PollResult PollOnce(const ReaderEvents& events) {

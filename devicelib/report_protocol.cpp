@@ -111,14 +111,13 @@ int KeyCodeForScanCode(uint8_t scanCode) {
 }
 
 int TakeHookChange(int hookStatus, int& previousHook) {
-    constexpr int kHookUnknown = -1, kHookOn = 1, kHookOff = 0;
-    if (hookStatus == kHookUnknown) return KEY_NONE;
-    if (hookStatus == kHookOn && previousHook == kHookOff) {
-        previousHook = kHookOn;
+    if (hookStatus == HOOK_UNKNOWN) return KEY_NONE;
+    if (hookStatus == HOOK_ON && previousHook == HOOK_OFF) {
+        previousHook = HOOK_ON;
         return KEY_ON_HOOK;
     }
-    if (hookStatus != kHookOn && previousHook != kHookOff) {
-        previousHook = kHookOff;
+    if (hookStatus != HOOK_ON && previousHook != HOOK_OFF) {
+        previousHook = HOOK_OFF;
         return KEY_OFF_HOOK;
     }
     return KEY_NONE;
@@ -127,7 +126,7 @@ int TakeHookChange(int hookStatus, int& previousHook) {
 bool DecodeKeyReport(const std::array<uint8_t, kInputReportSize>& report, int& keyCode, int& hookStatus) {
     if (report[kReportClassByte] != REPORT_CONTROL) return false;
     keyCode = KeyCodeForScanCode(report[kScanCodeByte]);
-    hookStatus = report[kHookSwitchByte] == 0 ? 1 : 0;
+    hookStatus = report[kHookSwitchByte] == 0 ? HOOK_ON : HOOK_OFF;
     return true;
 }
 

@@ -1,4 +1,5 @@
-// The numbers the handset device library and its caller share: key codes, error codes and display modes.
+// The numbers the handset device library and its caller share: key codes, hook states, error codes and
+// display modes.
 // No platform header, so pure code on either side can use the names.
 #pragma once
 
@@ -18,6 +19,13 @@ enum UsbPhoneKeyCode : int {
     KEY_OFF_HOOK = 80,
     KEY_MUTE = 100,
     KEY_CLEAR = 110,
+};
+
+// The hook state, as USBPhone_GetHookStatus answers it and the caller keeps it.
+enum UsbPhoneHookStatus : int {
+    HOOK_UNKNOWN = -1,
+    HOOK_ON = 1,
+    HOOK_OFF = 0,
 };
 
 // Codes kept by the library and returned (and cleared) by USBPhone_GetLastError.

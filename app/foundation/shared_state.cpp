@@ -11,6 +11,6 @@ std::atomic<bool> inCall{false};
 std::atomic<int32_t> muteState{MUTE_UNKNOWN};
 std::atomic<int32_t> ringingCallId{0};
 std::atomic<int32_t> dtmfCallId{0};
-std::atomic<int32_t> hookState{-1};
+std::atomic<int32_t> hookState{HOOK_UNKNOWN};
 
 }  // namespace phonedock

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "hook_state.h"
+#include "usbphone_codes.h"
 
 #include <atomic>
 #include <cstdint>

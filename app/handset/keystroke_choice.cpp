@@ -1,6 +1,5 @@
 #include "keystroke_choice.h"
 
-#include "foundation/hook_state.h"
 #include "usbphone_codes.h"
 
 namespace phonedock {

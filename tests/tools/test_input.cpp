@@ -108,6 +108,9 @@ TEST(InputKeys, CharactersBeyondAsciiAreWholeCharactersWithNoBindingButAReadable
     // No character at all: shown as U+FFFD, never as invalid UTF-8.
     EXPECT_EQ(encodeUtf8(0xD800), "\xEF\xBF\xBD");
     EXPECT_EQ(encodeUtf8(0x110000), "\xEF\xBF\xBD");
+    for (const char32_t code : {U'z', U'\u00e9', U'\u20ac', U'\U0001F600'})
+        EXPECT_EQ(decodeUtf8(encodeUtf8(code)), code);
+    EXPECT_EQ(decodeUtf8("\xC3"), U'\uFFFD');  // cut short
 }
 
 TEST(KeyMap, EveryHandsetKeyIsReachable) {

@@ -156,8 +156,7 @@ std::vector<InputKey> decodeLibraryInput(const std::vector<LibraryInput>& input)
 
 std::string describeKey(const InputKey& key) {
     switch (key.kind) {
-        case InputKey::Kind::Character:
-            return "'" + (key.raw.empty() ? std::string(1, key.character) : key.raw) + "'";
+        case InputKey::Kind::Character: return "'" + key.raw + "'";
         case InputKey::Kind::Enter: return "Enter";
         case InputKey::Kind::Backspace: return "Backspace";
         case InputKey::Kind::Escape: return "Esc";

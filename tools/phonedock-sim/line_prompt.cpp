@@ -15,8 +15,7 @@ LinePrompt::State LinePrompt::feed(const InputKey& key) {
         case InputKey::Kind::Interrupt: return State::Cancelled;
         case InputKey::Kind::Backspace: popUtf8(text_); return State::Editing;
         case InputKey::Kind::Character:
-            if (utf8Length(text_) < kMaxLength)
-                text_ += key.raw.empty() ? std::string(1, key.character) : key.raw;
+            if (utf8Length(text_) < kMaxLength) text_ += key.raw;
             return State::Editing;
         default: return State::Editing;
     }

@@ -133,15 +133,7 @@ std::wstring fitted(std::string_view text, int columns) {
     int used = 0;
     while (!text.empty()) {
         const size_t length = utf8SequenceLength(text);
-        wchar_t c = L'?';
-        if (length == 1) {
-            c = static_cast<wchar_t>(static_cast<unsigned char>(text[0]));
-        } else if (length > 1) {
-            char32_t code = static_cast<unsigned char>(text[0]) & (0xFF >> (length + 1));
-            for (size_t i = 1; i < length; ++i)
-                code = (code << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
-            c = static_cast<wchar_t>(code);
-        }
+        wchar_t c = length == 0 ? L'?' : static_cast<wchar_t>(decodeUtf8(text));
         text.remove_prefix(length == 0 ? 1 : length);
         const int width = wcwidth(c);
         if (width < 0) c = L'?';

@@ -1,4 +1,4 @@
-// UTF-8 encoding and measuring.
+// UTF-8 encoding, decoding and measuring.
 #include "utf8.h"
 
 namespace phonedocksim {
@@ -50,6 +50,15 @@ size_t utf8SequenceLength(std::string_view text) {
         if (!continuation(static_cast<unsigned char>(text[i]))) return 0;
     }
     return length;
+}
+
+char32_t decodeUtf8(std::string_view text) {
+    const size_t length = utf8SequenceLength(text);
+    if (length == 0) return U'\uFFFD';
+    if (length == 1) return static_cast<unsigned char>(text[0]);
+    char32_t code = static_cast<unsigned char>(text[0]) & (0xFF >> (length + 1));
+    for (size_t i = 1; i < length; ++i) code = (code << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    return code;
 }
 
 size_t utf8Length(std::string_view text) {

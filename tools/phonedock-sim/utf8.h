@@ -15,6 +15,10 @@ std::string encodeUtf8(char32_t code);
 // continuation byte, an invalid lead byte, or a sequence cut off by the end of `text`).
 size_t utf8SequenceLength(std::string_view text);
 
+// The character the UTF-8 sequence at the start of `text` encodes; U+FFFD when there is no whole sequence
+// there (utf8SequenceLength is 0).
+char32_t decodeUtf8(std::string_view text);
+
 // The number of characters in `text`, each invalid byte counting as one.
 size_t utf8Length(std::string_view text);
 

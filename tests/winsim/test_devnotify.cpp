@@ -184,6 +184,27 @@ TEST_F(DevNotifyTest, RemovalGoesToInterfaceThenToHandleRegistrationsOfTheDevice
     CloseHandle(unrelated);
 }
 
+// What Wine 8.0 does, on request: a handle registration hears nothing, and the interface's name comes in
+// UTF-16 to an ANSI window.
+TEST_F(DevNotifyTest, WithheldHandleNotificationsAndWideNames) {
+    winsim::withholdHandleNotifications(true);
+    winsim::sendWideInterfaceNames(true);
+    HWND hwnd = makeWindow("DeviceChange");
+    const auto device = winsim::hidPlug(handsetDesc(), nullptr);
+    HANDLE deviceHandle = openDevice();
+    ASSERT_NE(deviceHandle, INVALID_HANDLE_VALUE);
+    EXPECT_NE(registerHandle(hwnd, deviceHandle), nullptr);
+    registerInterfaces(hwnd, kHidClass);
+
+    winsim::hidUnplug(device);
+    const auto seen = takeChanges();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].deviceType, static_cast<DWORD>(DBT_DEVTYP_DEVICEINTERFACE));
+    EXPECT_EQ(seen[0].size, offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name) + 2 * (strlen(kPath) + 1));
+    EXPECT_EQ(seen[0].name, "\\");  // read as ANSI, the name ends after its first character
+    CloseHandle(deviceHandle);
+}
+
 TEST_F(DevNotifyTest, NothingAfterUnregisteringOrAfterTheWindowIsDestroyed) {
     HWND unregistered = makeWindow("DeviceChange");
     HWND destroyed = makeWindow("DeviceChange");

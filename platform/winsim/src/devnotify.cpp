@@ -23,6 +23,8 @@ struct Registration {
 struct DevNotifyState {
     // Keyed by the HDEVNOTIFY value; values are never reused, not even across winsim::reset.
     std::map<uintptr_t, Registration> registrations;
+    bool handleNotificationsWithheld = false;
+    bool wideInterfaceNames = false;
 };
 
 uintptr_t nextRegistration = 0xD0010;
@@ -32,7 +34,7 @@ DevNotifyState& state() {
     return s;
 }
 
-ResetHook devNotifyReset([] { state().registrations.clear(); });
+ResetHook devNotifyReset([] { state() = DevNotifyState{}; });
 
 struct Target {
     uintptr_t registration;
@@ -44,6 +46,7 @@ struct Target {
 std::vector<Target> targets(bool forInterfaces, const std::vector<HANDLE>& deviceHandles) {
     Lock lock(bigLock());
     std::vector<Target> found;
+    if (!forInterfaces && state().handleNotificationsWithheld) return found;
     for (const auto& [id, r] : state().registrations) {
         if (r.forInterfaces != forInterfaces || !findWindow(r.window)) continue;
         if (forInterfaces && !r.allInterfaceClasses && !sameGuid(r.interfaceClass, kHidClassGuid)) continue;
@@ -62,24 +65,36 @@ bool stillRegistered(uintptr_t registration) {
 }
 
 // A DEV_BROADCAST_DEVICEINTERFACE_A that carries the whole device path, allocated afresh for each window and
-// freed when its SendMessage returns.
-std::unique_ptr<unsigned char[]> interfaceBroadcast(const std::string& devicePath) {
+// freed when its SendMessage returns. With `wide` the name is UTF-16 (little-endian code units), as some
+// systems send it to ANSI windows as well.
+std::unique_ptr<unsigned char[]> interfaceBroadcast(const std::string& devicePath, bool wide) {
     const size_t nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
-    const size_t size = nameOffset + devicePath.size() + 1;
+    const size_t unit = wide ? 2 : 1;
+    const size_t size = nameOffset + (devicePath.size() + 1) * unit;
     auto block = std::make_unique<unsigned char[]>(std::max(size, sizeof(DEV_BROADCAST_DEVICEINTERFACE_A)));
     DEV_BROADCAST_DEVICEINTERFACE_A header{};
     header.dbcc_size = static_cast<DWORD>(size);
     header.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     header.dbcc_classguid = kHidClassGuid;
     std::memcpy(block.get(), &header, nameOffset);
-    std::memcpy(block.get() + nameOffset, devicePath.c_str(), devicePath.size() + 1);
+    unsigned char* name = block.get() + nameOffset;
+    for (size_t i = 0; i <= devicePath.size(); ++i) {
+        const unsigned char c = i < devicePath.size() ? static_cast<unsigned char>(devicePath[i]) : 0;
+        name[i * unit] = c;
+        if (wide) name[i * unit + 1] = 0;  // device paths are ASCII
+    }
     return block;
 }
 
 void sendToInterfaceRegistrations(WPARAM event, const std::string& devicePath) {
+    bool wide;
+    {
+        Lock lock(bigLock());
+        wide = state().wideInterfaceNames;
+    }
     for (const Target& t : targets(true, {})) {
         if (!stillRegistered(t.registration)) continue;
-        auto block = interfaceBroadcast(devicePath);
+        auto block = interfaceBroadcast(devicePath, wide);
         SendMessageA(t.window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(block.get()));
     }
 }
@@ -114,6 +129,16 @@ namespace winsim {
 size_t deviceNotificationCount() {
     Lock lock(bigLock());
     return state().registrations.size();
+}
+
+void withholdHandleNotifications(bool withhold) {
+    Lock lock(bigLock());
+    state().handleNotificationsWithheld = withhold;
+}
+
+void sendWideInterfaceNames(bool wide) {
+    Lock lock(bigLock());
+    state().wideInterfaceNames = wide;
 }
 
 }  // namespace winsim

@@ -138,6 +138,10 @@ void setHungThreshold(DWORD milliseconds);
 
 // ---- device notifications -------------------------------------------------------------------------------
 size_t deviceNotificationCount();  // registrations not yet unregistered
+// Until reset, as Wine 8.0 does: handle registrations are accepted but a removal is never sent to them, and
+// interface arrivals and removals carry their name in UTF-16 although the window registered as ANSI.
+void withholdHandleNotifications(bool withhold);
+void sendWideInterfaceNames(bool wide);
 
 // ---- timers, registry, shell, message boxes, multimedia devices (timer.cpp, registry.cpp, shell.cpp, ----
 // ---- winmm.cpp) -----------------------------------------------------------------------------------------

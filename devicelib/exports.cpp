@@ -53,7 +53,8 @@ void WatchHandleRemoval(HWND window) {
         Replace(slot, RegisterHandleNotification(window, *connection));
 }
 
-// Registers for the arrival of any HID interface, so a handset plugged in later is seen.
+// Registers for the arrival and removal of any HID interface, so a handset plugged in later is seen, and
+// the open handset's removal too where its handle's removal is never announced.
 void WatchInterfaceArrival(HWND window) {
     std::atomic<HDEVNOTIFY>& slot = Library().binding.interfaceNotification;
     Unregister(slot);
@@ -93,10 +94,12 @@ void OnHandsetArrival(HWND window) {
     if (PlugCallback plug = binding.plugCallback) plug(1, 0);
 }
 
+// The removal of the open handset, announced for its handle or for its interface, whichever comes first: the
+// other then finds it closed. A removal of any other device changes nothing.
 void OnHandsetRemoval(LPARAM lParam) {
     OwnerBinding& binding = Library().binding;
-    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
-    if (header == nullptr || header->dbch_devicetype != DBT_DEVTYP_HANDLE || !binding.handsetOpen) return;
+    const auto connection = Library().device.CurrentConnection();
+    if (!binding.handsetOpen || !connection || !BroadcastConcerns(lParam, *connection)) return;
     binding.handsetOpen = false;
     if (IsNtFamily()) Unregister(binding.handleNotification);
     if (PlugCallback plug = binding.plugCallback) plug(0, 0);

@@ -1,5 +1,7 @@
 #include "hid_io.h"
 
+#include "interface_name.h"
+
 #include <dbt.h>
 #include <setupapi.h>
 extern "C" {
@@ -79,9 +81,10 @@ bool IsHandset(HANDLE sync, USHORT vendorId, USHORT productId, HIDP_CAPS& caps) 
 
 // The connection for an interface found to be the handset, taking over its two handles; null when its
 // events cannot be made, and the handles are closed with it then.
-std::shared_ptr<HandsetConnection> MakeConnection(owners::HandleOwner sync, owners::HandleOwner overlapped,
-                                                  const HIDP_CAPS& caps) {
+std::shared_ptr<HandsetConnection> MakeConnection(const std::string& path, owners::HandleOwner sync,
+                                                  owners::HandleOwner overlapped, const HIDP_CAPS& caps) {
     auto connection = std::make_shared<HandsetConnection>();
+    connection->path = path;
     connection->syncHandle = std::move(sync);
     connection->overlappedHandle = std::move(overlapped);
     connection->read = std::make_unique<InputRead>();
@@ -125,7 +128,7 @@ std::shared_ptr<HandsetConnection> OpenHandsetInterface(USHORT vendorId, USHORT 
         owners::HandleOwner overlapped = OpenDevicePath(path, FILE_FLAG_OVERLAPPED);
         HIDP_CAPS caps{};
         if (!sync || !IsHandset(sync.Get(), vendorId, productId, caps)) continue;
-        return MakeConnection(std::move(sync), std::move(overlapped), caps);
+        return MakeConnection(path, std::move(sync), std::move(overlapped), caps);
     }
     return nullptr;
 }
@@ -185,6 +188,17 @@ ReadOutcome ReadInputReport(HandsetConnection& connection, const GiveUpEvents& g
     if (result == WAIT_TIMEOUT) return ReadOutcome::Nothing;
     if (result > WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + count) return ReadOutcome::GivenUp;
     return ReadOutcome::Broken;
+}
+
+bool BroadcastConcerns(LPARAM broadcast, const HandsetConnection& connection) {
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(broadcast);
+    if (header == nullptr) return false;
+    if (header->dbch_devicetype == DBT_DEVTYP_HANDLE) return true;
+    const size_t nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
+    if (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE || header->dbch_size <= nameOffset)
+        return false;
+    const auto* name = reinterpret_cast<const uint8_t*>(header) + nameOffset;
+    return BroadcastNameIs(name, header->dbch_size - nameOffset, connection.path);
 }
 
 void DeviceNotificationTraits::Close(Handle h) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace vocetta {
@@ -44,6 +45,7 @@ struct HandsetConnection {
     owners::HandleOwner syncHandle;        // writes, and the handle notification
     owners::HandleOwner overlappedHandle;  // reads; empty when it could not be opened
     owners::HandleOwner closing;  // set when the record lets go of it: a wait for a report gives up at once
+    std::string path;             // the interface's device path, as the HID interface list gave it
     // The lengths the handset declares, report id included. The buffers are never shorter than the
     // protocol's longest report, so a handset that declares less cannot make us read or write past them.
     USHORT inputReportLength = 0;
@@ -88,6 +90,11 @@ struct DeviceNotificationTraits {
     static void Close(Handle h);
 };
 using DeviceNotificationOwner = owners::Owner<DeviceNotificationTraits>;
+
+// Whether a WM_DEVICECHANGE broadcast (its lParam) is about the connection's handset: the handle
+// registration's own (only the connection's handle is registered), or one naming the handset's interface.
+// Windows sends both on a removal; Wine 8.0 sends only the second.
+bool BroadcastConcerns(LPARAM broadcast, const HandsetConnection& connection);
 
 // Notifications to `window` for events on the connection's handle (its removal).
 DeviceNotificationOwner RegisterHandleNotification(HWND window, const HandsetConnection& connection);

@@ -51,9 +51,14 @@ TEST_F(VocettaTest, BindWithoutAKeyCallbackKeepsTheOneBoundBefore) {
     ASSERT_TRUE(PlugLog().WaitFor(1));
 }
 
-TEST_F(VocettaTest, HotPlugCallsThePlugCallbackOnTheWindowThreadAroundTheOpenHandset) {
-    sim::Handset& handset = AddHandset(NoRepeat());
-    ASSERT_EQ(OpenOnWindow(), 0);
+class VocettaHotPlugTest : public VocettaTest {
+  protected:
+    void CheckHotPlugAroundTheOpenHandset(sim::Handset& handset);
+};
+
+// Pulls the open handset out and plugs it in again: the plug callback is told once each way, on the window
+// thread, before the handles close and after the handset is open again, and the keys work again.
+void VocettaHotPlugTest::CheckHotPlugAroundTheOpenHandset(sim::Handset& handset) {
     const winsim::HidDeviceId firstId = handset.busId();
     std::atomic<size_t> handlesAtRemoval{99}, handlesAtArrival{99};
     testsupport::SetPlugHook([&](int present) {
@@ -72,6 +77,7 @@ TEST_F(VocettaTest, HotPlugCallsThePlugCallbackOnTheWindowThreadAroundTheOpenHan
     ASSERT_TRUE(PlugLog().WaitFor(2));
     EXPECT_EQ(handlesAtArrival, 2u);  // told after the handset is open
     const auto events = PlugLog().Events();
+    ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].first, 0);
     EXPECT_EQ(events[1].first, 1);
     for (const auto& event : events) {
@@ -83,6 +89,36 @@ TEST_F(VocettaTest, HotPlugCallsThePlugCallbackOnTheWindowThreadAroundTheOpenHan
     ASSERT_TRUE(KeyLog().WaitFor(1));
     EXPECT_EQ(KeyLog().Codes(), std::vector<int>{40});
     EXPECT_EQ(lib().Ring(1), 0);
+    testsupport::SetPlugHook(nullptr);  // it sees this function's locals
+}
+
+TEST_F(VocettaHotPlugTest, HotPlugCallsThePlugCallbackOnTheWindowThreadAroundTheOpenHandset) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+    CheckHotPlugAroundTheOpenHandset(handset);
+}
+
+// A system that never announces the handle's removal, and names interfaces in UTF-16 to an ANSI window
+// (Wine 8.0): the removal of the handset's own interface tells of it, and no other device's does.
+TEST_F(VocettaHotPlugTest, WithoutTheHandleNotificationTheHandsetsInterfaceRemovalTellsOfIt) {
+    winsim::withholdHandleNotifications(true);
+    winsim::sendWideInterfaceNames(true);
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+
+    winsim::HidDeviceDesc mouse;
+    mouse.path = "\\\\?\\hid#mouse";
+    mouse.vendorId = 0x1111;
+    winsim::hidUnplug(winsim::hidPlug(mouse, nullptr));
+    ASSERT_TRUE(WindowIdle());
+    EXPECT_TRUE(PlugLog().Events().empty());
+    EXPECT_EQ(lib().Ring(1), 0);
+
+    CheckHotPlugAroundTheOpenHandset(handset);
+    handset.unplug();
+    ASSERT_TRUE(PlugLog().WaitFor(3));
+    ASSERT_TRUE(WindowIdle());
+    EXPECT_EQ(PlugLog().Events().size(), 3u);
 }
 
 // One registration for HID arrivals and one for the open handset's removal, however often they are made.

@@ -175,6 +175,24 @@ TEST_F(HandsetStandIn, KeepsEepromWritesAndAnswersReadRequestsAfterTheDelay) {
     EXPECT_EQ(handset.receivedCount(), 3u);
 }
 
+// An answer still due when the handset is pulled out belongs to the device that went: the program that
+// opens the handset after a replug never reads it.
+TEST_F(HandsetStandIn, AnEepromAnswerDueAtAnUnplugNeverReachesTheReplug) {
+    sim::HandsetConfig config = quietConfig();
+    config.eepromAnswerDelay = 100ms;
+    sim::Handset handset(config);
+    handset.plug();
+    {
+        Host before(handset);
+        before.write({0, 2, 2, 0x00, 0});
+    }
+    handset.unplug();
+    handset.plug();
+    Host after(handset);
+    EXPECT_TRUE(after.read(300ms).empty());
+    EXPECT_EQ(handset.sentCount(), 0u);
+}
+
 TEST_F(HandsetStandIn, WriteFaultsFailOrShortenWithoutDecoding) {
     sim::Handset handset(quietConfig());
     handset.plug();

@@ -4,6 +4,10 @@
 
 #include "session.h"
 
+namespace sim {
+class VirtualHandset;
+}
+
 namespace e2e {
 
 void runStartupChecks(Environment& env);          // checks_startup.cpp
@@ -14,5 +18,9 @@ void runBadNotificationChecks(Environment& env);  // checks_bad_input.cpp
 void runNoLibraryChecks(Environment& env);        // checks_bad_input.cpp
 void runAboutChecks(Environment& env);            // checks_about.cpp
 void runDesktopChecks(Environment& env);          // checks_desktop.cpp
+// With the virtual handset; each group plugs it in and pulls it out again.
+void runHandsetChecks(Environment& env, sim::VirtualHandset& handset);      // checks_handset.cpp
+void runHandsetPlugChecks(Environment& env, sim::VirtualHandset& handset);  // checks_handset_plug.cpp
+void runProbeChecks(Environment& env, sim::VirtualHandset& handset);        // checks_probe.cpp
 
 }  // namespace e2e

@@ -3,10 +3,13 @@
 // notification area with a window of its own, and checks what the program does through outside effects
 // only. Prints one PASS or FAIL line per check and a closing count; exits 0 only when every check passed.
 //
-//   phonedock_e2e.exe [BIN_FOLDER]   BIN_FOLDER holds phonedock.exe, VOCETTA.DLL and e2e_mark.exe
+//   phonedock_e2e.exe [BIN_FOLDER]   BIN_FOLDER holds phonedock.exe, VOCETTA.DLL, e2e_mark.exe and
+//                                    vocetta_probe.exe; the virtual handset's drivers must be installed
 //                                    (default: the driver's own folder)
 #include "checks.h"
 #include "registry.h"
+
+#include "handset/virtual_handset.h"
 
 #include <cstdio>
 
@@ -48,6 +51,14 @@ int main(int argc, char** argv) {
             runAboutChecks(env);
             runDesktopChecks(env);
             runNoLibraryChecks(env);
+            // The virtual handset's drivers are installed in the prefix before the driver starts.
+            const std::unique_ptr<sim::VirtualHandset> handset = sim::VirtualHandset::open();
+            if (report.check(handset != nullptr, "setup: the virtual handset's drivers answer",
+                             "\\\\.\\PhonedockVirtualHandset cannot be opened")) {
+                runHandsetChecks(env, *handset);
+                runHandsetPlugChecks(env, *handset);
+                runProbeChecks(env, *handset);
+            }
             report.check(tray.undecodedCount() == 0, "every icon message is in the shell's layout",
                          std::to_string(tray.undecodedCount()) + " were not");
         }

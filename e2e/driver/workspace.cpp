@@ -67,6 +67,7 @@ std::optional<Workspace> prepareWorkspace(const std::string& binFolder, std::str
                       makeFolder(w.withoutLibrary, error) && makeFolder(markFolder, error) &&
                       copyInto(binFolder, "phonedock.exe", w.withLibrary, error) &&
                       copyInto(binFolder, "VOCETTA.DLL", w.withLibrary, error) &&
+                      copyInto(binFolder, "vocetta_probe.exe", w.withLibrary, error) &&
                       copyInto(binFolder, "phonedock.exe", w.withoutLibrary, error) &&
                       copyInto(binFolder, "e2e_mark.exe", markFolder, error);
     if (!made) {

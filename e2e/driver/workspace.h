@@ -11,7 +11,7 @@ namespace e2e {
 
 struct Workspace {
     std::string root;            // removed at the end
-    std::string withLibrary;     // phonedock.exe and VOCETTA.DLL
+    std::string withLibrary;     // phonedock.exe, VOCETTA.DLL and vocetta_probe.exe
     std::string withoutLibrary;  // phonedock.exe alone
     std::string markProgram;     // e2e_mark.exe: appends its arguments as a line to marksFile
     std::string marksFile;

@@ -1,0 +1,45 @@
+// What the groups with a handset share: the virtual handset under the program, taps on its keys, and
+// checks that wait for what the handset shows or what Skype received.
+#pragma once
+
+#include "session.h"
+
+#include "handset/virtual_handset.h"
+
+#include <functional>
+#include <string>
+
+namespace e2e {
+
+// A key the program acts on travels from the handset through Wine's HID stack, the library's reader and
+// the program to Skype or the handset; a few hundred milliseconds under load.
+constexpr auto kHandsetTimeout = 3s;
+// From a plug to the program having the handset open (the interface appears, the program opens it).
+constexpr auto kPlugTimeout = 5s;
+
+// Whether a HID interface with the handset's ids is listed now.
+bool handsetInterfaceListed();
+// Plugs the handset in and waits until its interface is listed; false when it is not within kPlugTimeout.
+bool plugAndWaitForInterface(sim::VirtualHandset& handset);
+// Unplugs the handset and waits until its interface is no longer listed.
+bool unplugAndWaitForInterface(sim::VirtualHandset& handset);
+
+// A press and its release, as a finger on the key makes them.
+void tap(sim::VirtualHandset& handset, sim::Key key);
+
+// The lower row as the program shows the local time: the hour and minute in its last four cells. True
+// when the row shows now or the minute before (the program redraws at its 2 s tick).
+bool showsTheClock(const sim::DisplayReading& reading);
+
+// A check that waits (bounded) for `condition` on what the handset shows; its reason is what the handset
+// shows when the time ran out.
+bool expectHandset(Session& s, const sim::VirtualHandset& handset, const std::string& what,
+                   const std::function<bool()>& condition,
+                   std::chrono::milliseconds timeout = kHandsetTimeout);
+// A check that Skype received `text` from the program, from its command index `from` on.
+bool expectCommand(Session& s, const sim::SkypeClient& skype, const std::string& text, size_t from,
+                   std::chrono::milliseconds timeout = kHandsetTimeout);
+// What the handset shows, for a check's reason.
+std::string describe(const sim::VirtualHandset& handset);
+
+}  // namespace e2e

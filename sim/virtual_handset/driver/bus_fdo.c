@@ -163,6 +163,8 @@ NTSTATUS bus_plug(const struct vh_plug_request* shape) {
         KeAcquireSpinLock(&g_bus.lock, &irql);
         g_bus.handset = handset;
         g_bus.plug_count++;
+        /* Reports written to an earlier handset, perhaps in an earlier test, are not this one's. */
+        report_ring_init(&g_bus.outputs, g_bus.output_slots, VH_OUTPUT_QUEUE_LENGTH);
         KeReleaseSpinLock(&g_bus.lock, irql);
         DbgPrint("vhandset_bus: handset %lu plugged in (%04x:%04x, reports %u in, %u out)\n",
                  ((struct handset*)handset->DeviceExtension)->number, shape->vendor_id, shape->product_id,

@@ -29,6 +29,9 @@ class Link {
     ~Link();  // releases a waiting TakeOutput, closes the control device
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
+    // Plug fails while a handset is plugged in. Straight after an Unplug it retries for a few seconds
+    // while the system finishes removing the last handset. Output reports nobody took from the last
+    // handset are dropped: TakeOutput then returns only what the host writes to the new one.
     bool Plug(const DeviceShape& shape);  // starts the arrival; the interface appears asynchronously
     bool Unplug();
     // One input report as programs read it, report id byte first (byte 0 is dropped on the way down).

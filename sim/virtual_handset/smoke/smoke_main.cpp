@@ -175,6 +175,43 @@ void UnplugUnderUse(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& han
     handset = OpenedHandset{};
 }
 
+// Pulled out and plugged straight back in, leaving an output report nobody took.
+void ReplugAtOnce(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handset) {
+    const std::vector<uint8_t> untaken = PatternReport(kShape.outputReportLength, 0x30);
+    DWORD count = 0;
+    WriteFile(handset.sync.Get(), untaken.data(), static_cast<DWORD>(untaken.size()), &count, nullptr);
+    handset = OpenedHandset{};
+    if (!verdicts.Check(link.Unplug(), "unplug (again)", ErrorText("Unplug", vhandset::Link::LastError())))
+        return;
+    if (!PlugAndOpen(verdicts, link, handset, "straight after unplugging")) return;
+    std::vector<uint8_t> taken;
+    const bool took = link.TakeOutput(taken, 200);
+    verdicts.Check(!took,
+                   "an output report nobody took from the last handset is gone once another is plugged in",
+                   "took " + Hex(taken));
+    RoundTrip(verdicts, link, handset, 0x40, "straight after unplugging");
+    handset = OpenedHandset{};
+    verdicts.Check(link.Unplug(), "unplug (straight after)",
+                   ErrorText("Unplug", vhandset::Link::LastError()));
+    WaitForInterface(kShape.vendorId, kShape.productId, false, kArrivalBoundMs, nullptr);
+}
+
+// Pulled out as soon as it was plugged in, perhaps before the system saw it: the bus must take the next.
+void PlugAndPullAtOnce(Verdicts& verdicts, vhandset::Link& link) {
+    const bool plugged = link.Plug(kShape);
+    const bool unplugged = link.Unplug();
+    const bool again = link.Plug(kShape);
+    const long arrival =
+        again ? WaitForInterface(kShape.vendorId, kShape.productId, true, kArrivalBoundMs, nullptr) : -1;
+    verdicts.Check(plugged && unplugged && again && arrival >= 0,
+                   "a handset pulled out as soon as it was plugged in leaves the bus ready for the next",
+                   ErrorText(std::string(plugged ? "" : "Plug ") + (unplugged ? "" : "Unplug ") +
+                                 (again ? "no interface" : "the next Plug"),
+                             vhandset::Link::LastError()));
+    link.Unplug();
+    WaitForInterface(kShape.vendorId, kShape.productId, false, kArrivalBoundMs, nullptr);
+}
+
 // `cycles` plug and unplug cycles; every 50th carries a report each way.
 void CheckCycles(Verdicts& verdicts, vhandset::Link& link, int cycles) {
     long worstArrival = 0, worstRemoval = 0, totalArrival = 0;
@@ -245,10 +282,9 @@ int Run(int cycles) {
     }
     if (PlugAndOpen(verdicts, *link, handset, "again")) {
         RoundTrip(verdicts, *link, handset, 0x20, "again");
-        handset = OpenedHandset{};
-        verdicts.Check(link->Unplug(), "unplug (again)", ErrorText("Unplug", vhandset::Link::LastError()));
-        WaitForInterface(kShape.vendorId, kShape.productId, false, kArrivalBoundMs, nullptr);
+        ReplugAtOnce(verdicts, *link, handset);
     }
+    PlugAndPullAtOnce(verdicts, *link);
     if (cycles > 0) CheckCycles(verdicts, *link, cycles);
     return verdicts.Finish();
 }

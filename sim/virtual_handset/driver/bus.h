@@ -27,7 +27,6 @@ struct vh_device_header {
 /* The handset: the bus's child device, below hidclass and the minidriver. */
 struct handset {
     struct vh_device_header header;
-    PDEVICE_OBJECT self;
     ULONG number; /* tells successive handsets apart in their device names */
     struct vh_plug_request shape;
     UCHAR report_descriptor[VH_REPORT_DESCRIPTOR_MAX];

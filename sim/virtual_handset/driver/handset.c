@@ -94,7 +94,6 @@ NTSTATUS handset_create(const struct vh_plug_request* shape, PDEVICE_OBJECT* out
     handset = handset_of(device);
     RtlZeroMemory(handset, sizeof(*handset));
     handset->header.kind = VH_HANDSET_PDO;
-    handset->self = device;
     handset->number = number;
     handset->shape = *shape;
     RtlCopyMemory(handset->report_descriptor, descriptor_template, sizeof(descriptor_template));

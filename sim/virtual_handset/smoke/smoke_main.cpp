@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include <dbt.h>
+
+#include "device_notices.h"
 #include "hid_handset.h"
 #include "host_io.h"
 #include "link_checks.h"
@@ -43,6 +46,14 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
         text += digits[byte & 15];
     }
     return text;
+}
+
+// A device-change notice of `kind` after `mark`, as a window registered for HID interfaces gets it.
+void CheckNotice(Verdicts& verdicts, DeviceNotices& notices, WPARAM kind, size_t mark, DWORD calledAt,
+                 const std::string& name) {
+    const DWORD at = notices.WaitFor(kind, mark, kArrivalBoundMs);
+    if (verdicts.Check(at != 0, name, "none within " + std::to_string(kArrivalBoundMs) + " ms"))
+        verdicts.Note("it came " + std::to_string(at - calledAt) + " ms after the call");
 }
 
 // Plugs the handset in and opens it once its interface is listed.
@@ -291,15 +302,26 @@ int Run(int cycles) {
         WaitForInterface(kShape.vendorId, kShape.productId, false, kArrivalBoundMs, nullptr);
     }
 
+    DeviceNotices notices;
+    verdicts.Check(notices.Ready(), "a window registers for HID interface notices",
+                   ErrorText("", GetLastError()));
+    size_t mark = notices.Count();
+    DWORD calledAt = GetTickCount();
     OpenedHandset handset;
     if (PlugAndOpen(verdicts, *link, handset, "first")) {
+        CheckNotice(verdicts, notices, DBT_DEVICEARRIVAL, mark, calledAt,
+                    "WM_DEVICECHANGE announces the handset's arrival");
         verdicts.Check(WaitForPendingRead(*link, kReportBoundMs),
                        "hidclass keeps a read pending in the handset",
                        "PendingReads is " + std::to_string(link->PendingReads()));
         RoundTrip(verdicts, *link, handset, 0x10, "first");
         CheckQueues(verdicts, *link, handset);
         CheckLinkPromises(verdicts, *link);
+        mark = notices.Count();
+        calledAt = GetTickCount();
         UnplugUnderUse(verdicts, *link, handset);
+        CheckNotice(verdicts, notices, DBT_DEVICEREMOVECOMPLETE, mark, calledAt,
+                    "WM_DEVICECHANGE announces the handset's removal");
     }
     if (PlugAndOpen(verdicts, *link, handset, "again")) {
         RoundTrip(verdicts, *link, handset, 0x20, "again");

@@ -26,6 +26,9 @@ class Link {
   public:
     // Opens the control device; null when the drivers are not installed or not running.
     static std::unique_ptr<Link> Open();
+    // The same, waiting up to boundMs for the control device to appear: the bus starts with the Wine
+    // prefix's services, a moment after the first program, and again whenever Wine has stopped.
+    static std::unique_ptr<Link> Open(DWORD boundMs);
     ~Link();  // releases a waiting TakeOutput, closes the control device
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;

@@ -292,7 +292,7 @@ void CheckCycles(Verdicts& verdicts, vhandset::Link& link, int cycles) {
 
 int Run(int cycles) {
     Verdicts verdicts;
-    auto link = vhandset::Link::Open();
+    auto link = vhandset::Link::Open(kArrivalBoundMs);
     if (!verdicts.Check(link != nullptr, "the control device opens",
                         ErrorText("Link::Open", vhandset::Link::LastError())))
         return verdicts.Finish();

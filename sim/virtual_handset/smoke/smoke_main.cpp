@@ -174,6 +174,34 @@ void CheckQueues(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handse
                "a short input report is read whole, padded with zeros");
 }
 
+// Fifty input reports, each sent with a read waiting for it, as a key press meets the library's reader.
+void CheckInputLatency(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handset) {
+    std::vector<double> latencies;
+    DWORD error = 0;
+    for (int i = 0; i < 50; ++i) {
+        const std::vector<uint8_t> sent =
+            PatternReport(kShape.inputReportLength, static_cast<uint8_t>(0x60 + i));
+        PendingRead read;
+        if (!read.Start(handset.overlapped.Get(), kShape.inputReportLength, error)) break;
+        Sleep(1);  // the read is waiting when the report comes
+        LARGE_INTEGER before, after;
+        QueryPerformanceCounter(&before);
+        std::vector<uint8_t> got;
+        if (!link.SendInput(sent.data(), sent.size()) || !read.Wait(kReportBoundMs, got, error) ||
+            got != sent)
+            break;
+        QueryPerformanceCounter(&after);
+        latencies.push_back(Milliseconds(before, after));
+    }
+    if (!verdicts.Check(latencies.size() == 50,
+                        "fifty input reports, one at a time, each reach the read waiting",
+                        ErrorText(std::to_string(latencies.size()) + " did", error)))
+        return;
+    std::sort(latencies.begin(), latencies.end());
+    verdicts.Note("SendInput to the read completing: median " + std::to_string(latencies[25]) +
+                  " ms, worst " + std::to_string(latencies.back()) + " ms");
+}
+
 // Pulls the handset out under an open handle with a read pending, as a user would.
 void UnplugUnderUse(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handset) {
     PendingRead pending;
@@ -316,6 +344,7 @@ int Run(int cycles) {
                        "PendingReads is " + std::to_string(link->PendingReads()));
         RoundTrip(verdicts, *link, handset, 0x10, "first");
         CheckQueues(verdicts, *link, handset);
+        CheckInputLatency(verdicts, *link, handset);
         CheckLinkPromises(verdicts, *link);
         mark = notices.Count();
         calledAt = GetTickCount();

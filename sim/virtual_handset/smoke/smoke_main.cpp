@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <dbt.h>
@@ -256,20 +257,44 @@ void ReplugAtOnce(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& hands
     WaitForInterface(kShape.vendorId, kShape.productId, false, kArrivalBoundMs, nullptr);
 }
 
-// Pulled out as soon as it was plugged in, perhaps before the system saw it: the bus must take the next.
+// Pulled out as soon as it was plugged in, ten times, some perhaps before the system saw them: the bus
+// must take the next plug all the same.
 void PlugAndPullAtOnce(Verdicts& verdicts, vhandset::Link& link) {
-    const bool plugged = link.Plug(kShape);
-    const bool unplugged = link.Unplug();
-    const bool again = link.Plug(kShape);
+    bool ok = true;
+    for (int i = 0; i < 10 && ok; ++i) ok = link.Plug(kShape) && link.Unplug();
+    const bool again = ok && link.Plug(kShape);
     const long arrival =
         again ? WaitForInterface(kShape.vendorId, kShape.productId, true, kArrivalBoundMs, nullptr) : -1;
-    verdicts.Check(plugged && unplugged && again && arrival >= 0,
-                   "a handset pulled out as soon as it was plugged in leaves the bus ready for the next",
-                   ErrorText(std::string(plugged ? "" : "Plug ") + (unplugged ? "" : "Unplug ") +
-                                 (again ? "no interface" : "the next Plug"),
+    verdicts.Check(arrival >= 0,
+                   "handsets pulled out as soon as they were plugged in leave the bus ready for the next",
+                   ErrorText(!ok     ? "Plug or Unplug"
+                             : again ? "no interface"
+                                     : "the next Plug",
                              vhandset::Link::LastError()));
     link.Unplug();
     WaitForInterface(kShape.vendorId, kShape.productId, false, kArrivalBoundMs, nullptr);
+}
+
+// A program that ends with a take waiting (run as this program with --hold-take) must not leave that take
+// to swallow the next report the host writes.
+void CheckAbandonedTake(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handset) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof(self));
+    std::string command = std::string("\"") + self + "\" --hold-take";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return (void)verdicts.Check(false, "a take left waiting by a program that ended takes nothing",
+                                    ErrorText("CreateProcessA", GetLastError()));
+    const bool ended = WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!ended)
+        return (void)verdicts.Check(false, "a take left waiting by a program that ended takes nothing",
+                                    "it did not end");
+    CarryOutput(verdicts, link, handset, 0x70, "a take left waiting by a program that ended takes nothing");
 }
 
 // `cycles` plug and unplug cycles; every 50th carries a report each way.
@@ -318,6 +343,18 @@ void CheckCycles(Verdicts& verdicts, vhandset::Link& link, int cycles) {
                   " at worst; " + std::to_string(status.plugCount) + " plugs since the bus started");
 }
 
+// Starts a take and ends the process while it waits, as a test that crashes would.
+int HoldTake() {
+    auto link = vhandset::Link::Open();
+    if (!link) return 1;
+    std::thread([&link] {
+        std::vector<uint8_t> report;
+        link->TakeOutput(report, 60000);
+    }).detach();
+    Sleep(300);
+    ExitProcess(0);
+}
+
 int Run(int cycles) {
     Verdicts verdicts;
     auto link = vhandset::Link::Open(kArrivalBoundMs);
@@ -346,6 +383,7 @@ int Run(int cycles) {
         CheckQueues(verdicts, *link, handset);
         CheckInputLatency(verdicts, *link, handset);
         CheckLinkPromises(verdicts, *link);
+        CheckAbandonedTake(verdicts, *link, handset);
         mark = notices.Count();
         calledAt = GetTickCount();
         UnplugUnderUse(verdicts, *link, handset);
@@ -368,6 +406,7 @@ int main(int argc, char** argv) {
     int cycles = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--cycles") == 0 && i + 1 < argc) cycles = std::atoi(argv[++i]);
+        if (std::strcmp(argv[i], "--hold-take") == 0) return smoke::HoldTake();
     }
     return smoke::Run(cycles);
 }

@@ -21,8 +21,9 @@
  * winioctl.h nor wdm.h. */
 #define VH_CONTROL_CODE(function) ((0x22u << 16) | ((uint32_t)(function) << 2))
 
-/* In: vh_plug_request. The handset arrives asynchronously after the request completes. Fails with
- * STATUS_RETRY (ERROR_RETRY) while the last handset unplugged is still being removed. */
+/* In: vh_plug_request. The handset arrives asynchronously after the request completes. Output reports
+ * still queued from an earlier handset are dropped. Fails with STATUS_RETRY (ERROR_RETRY) while the last
+ * handset unplugged is still being removed. */
 #define VH_IOCTL_PLUG VH_CONTROL_CODE(0x800)
 /* No buffers. Fails when no handset is plugged in. */
 #define VH_IOCTL_UNPLUG VH_CONTROL_CODE(0x801)

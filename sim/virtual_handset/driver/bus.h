@@ -27,7 +27,6 @@ struct vh_device_header {
 /* The handset: the bus's child device, below hidclass and the minidriver. */
 struct handset {
     struct vh_device_header header;
-    PDEVICE_OBJECT self;
     ULONG number; /* tells successive handsets apart in their device names */
     struct vh_plug_request shape;
     UCHAR report_descriptor[VH_REPORT_DESCRIPTOR_MAX];
@@ -72,6 +71,10 @@ static inline enum vh_device_kind device_kind(PDEVICE_OBJECT device) {
     return ((struct vh_device_header*)device->DeviceExtension)->kind;
 }
 
+static inline struct handset* handset_of(PDEVICE_OBJECT device) {
+    return device->DeviceExtension;
+}
+
 static inline NTSTATUS complete_irp(PIRP irp, NTSTATUS status, ULONG_PTR information) {
     irp->IoStatus.Status = status;
     irp->IoStatus.Information = information;
@@ -83,11 +86,14 @@ static inline NTSTATUS complete_irp(PIRP irp, NTSTATUS status, ULONG_PTR informa
 NTSTATUS handset_create(const struct vh_plug_request* shape, PDEVICE_OBJECT* out);
 NTSTATUS handset_pnp(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS handset_power(PDEVICE_OBJECT device, PIRP irp);
+/* Fails its reads and drops its queued reports; with the bus lock held, the reads go onto `reads`. */
+void handset_stop_locked(struct handset* handset, PLIST_ENTRY reads);
+
+/* handset_hid.c */
+void handset_build_descriptor(struct handset* handset);
 NTSTATUS handset_internal_ioctl(PDEVICE_OBJECT device, PIRP irp);
 /* Delivers an input report to a pending read or queues it. */
 NTSTATUS handset_send_input(const struct vh_report* report);
-/* Fails its reads and drops its queued reports; with the bus lock held, the reads go onto `reads`. */
-void handset_stop_locked(struct handset* handset, PLIST_ENTRY reads);
 
 /* control.c */
 NTSTATUS control_create(PDRIVER_OBJECT driver);

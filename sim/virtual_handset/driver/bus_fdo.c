@@ -38,7 +38,7 @@ NTSTATUS bus_add_device(PDRIVER_OBJECT driver, PDEVICE_OBJECT root) {
  * for a removal that never comes: it goes now. */
 static PDEVICE_OBJECT unseen_retiring_locked(void) {
     PDEVICE_OBJECT unseen = NULL;
-    if (g_bus.retiring && !((struct handset*)g_bus.retiring->DeviceExtension)->reported) {
+    if (g_bus.retiring && !handset_of(g_bus.retiring)->reported) {
         unseen = g_bus.retiring;
         g_bus.retiring = NULL;
     }
@@ -54,7 +54,7 @@ static NTSTATUS bus_relations(PIRP irp) {
     relations->Count = 0;
     KeAcquireSpinLock(&g_bus.lock, &irql);
     if (g_bus.handset) {
-        ((struct handset*)g_bus.handset->DeviceExtension)->reported = TRUE;
+        handset_of(g_bus.handset)->reported = TRUE;
         relations->Objects[relations->Count++] = g_bus.handset;
         ObReferenceObject(g_bus.handset);
     }
@@ -82,7 +82,7 @@ static NTSTATUS bus_remove(PDEVICE_OBJECT fdo, PIRP irp) {
     g_bus.handset = NULL;
     g_bus.retiring = NULL;
     for (i = 0; i < 2; i++) {
-        if (handsets[i]) handset_stop_locked(handsets[i]->DeviceExtension, &reads);
+        if (handsets[i]) handset_stop_locked(handset_of(handsets[i]), &reads);
     }
     KeReleaseSpinLock(&g_bus.lock, irql);
     irp_queue_complete_all(&reads, STATUS_DEVICE_NOT_CONNECTED);
@@ -163,10 +163,12 @@ NTSTATUS bus_plug(const struct vh_plug_request* shape) {
         KeAcquireSpinLock(&g_bus.lock, &irql);
         g_bus.handset = handset;
         g_bus.plug_count++;
+        /* Reports written to an earlier handset, perhaps in an earlier test, are not this one's. */
+        report_ring_init(&g_bus.outputs, g_bus.output_slots, VH_OUTPUT_QUEUE_LENGTH);
         KeReleaseSpinLock(&g_bus.lock, irql);
         DbgPrint("vhandset_bus: handset %lu plugged in (%04x:%04x, reports %u in, %u out)\n",
-                 ((struct handset*)handset->DeviceExtension)->number, shape->vendor_id, shape->product_id,
-                 shape->input_report_length, shape->output_report_length);
+                 handset_of(handset)->number, shape->vendor_id, shape->product_id, shape->input_report_length,
+                 shape->output_report_length);
         IoInvalidateDeviceRelations(g_bus.lower, BusRelations);
     }
     KeSetEvent(&g_bus.plug_gate, IO_NO_INCREMENT, FALSE);
@@ -181,14 +183,13 @@ NTSTATUS bus_unplug(void) {
     KeAcquireSpinLock(&g_bus.lock, &irql);
     handset = g_bus.handset;
     if (handset) {
-        ((struct handset*)handset->DeviceExtension)->present = FALSE;
+        handset_of(handset)->present = FALSE;
         g_bus.handset = NULL;
         g_bus.retiring = handset;
     }
     KeReleaseSpinLock(&g_bus.lock, irql);
     if (handset) {
-        DbgPrint("vhandset_bus: handset %lu unplugged\n",
-                 ((struct handset*)handset->DeviceExtension)->number);
+        DbgPrint("vhandset_bus: handset %lu unplugged\n", handset_of(handset)->number);
         IoInvalidateDeviceRelations(g_bus.lower, BusRelations);
     }
     KeSetEvent(&g_bus.plug_gate, IO_NO_INCREMENT, FALSE);

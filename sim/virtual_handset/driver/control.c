@@ -92,7 +92,7 @@ static NTSTATUS report_status(PIRP irp) {
     RtlZeroMemory(&status, sizeof(status));
     KeAcquireSpinLock(&g_bus.lock, &irql);
     if (g_bus.handset) {
-        struct handset* handset = g_bus.handset->DeviceExtension;
+        struct handset* handset = handset_of(g_bus.handset);
         status.plugged = 1;
         status.pending_reads = handset->reads.count;
         status.queued_inputs = handset->inputs.count;

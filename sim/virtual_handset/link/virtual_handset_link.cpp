@@ -12,6 +12,7 @@ namespace {
 // milliseconds under Wine.
 constexpr DWORD kPlugRetryBoundMs = 5000;
 constexpr DWORD kPlugRetryPauseMs = 10;
+constexpr DWORD kOpenRetryPauseMs = 20;
 // How long a cancelled take may take to end before the link counts it as lost.
 constexpr DWORD kCancelBoundMs = 2000;
 
@@ -76,6 +77,17 @@ std::unique_ptr<Link> Link::Open() {
         return nullptr;
     }
     return std::unique_ptr<Link>(new Link(std::move(state)));
+}
+
+std::unique_ptr<Link> Link::Open(DWORD boundMs) {
+    const DWORD started = GetTickCount();
+    for (;;) {
+        auto link = Open();
+        if (link) return link;
+        const bool absent = t_lastError == ERROR_FILE_NOT_FOUND || t_lastError == ERROR_PATH_NOT_FOUND;
+        if (!absent || GetTickCount() - started >= boundMs) return nullptr;
+        Sleep(kOpenRetryPauseMs);
+    }
 }
 
 DWORD Link::LastError() {

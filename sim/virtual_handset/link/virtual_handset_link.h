@@ -26,9 +26,15 @@ class Link {
   public:
     // Opens the control device; null when the drivers are not installed or not running.
     static std::unique_ptr<Link> Open();
+    // The same, waiting up to boundMs for the control device to appear: the bus starts with the Wine
+    // prefix's services, a moment after the first program, and again whenever Wine has stopped.
+    static std::unique_ptr<Link> Open(DWORD boundMs);
     ~Link();  // releases a waiting TakeOutput, closes the control device
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
+    // Plug fails while a handset is plugged in. Straight after an Unplug it retries for a few seconds
+    // while the system finishes removing the last handset. Output reports nobody took from the last
+    // handset are dropped: TakeOutput then returns only what the host writes to the new one.
     bool Plug(const DeviceShape& shape);  // starts the arrival; the interface appears asynchronously
     bool Unplug();
     // One input report as programs read it, report id byte first (byte 0 is dropped on the way down).

@@ -9,221 +9,41 @@
 // passed.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <dbt.h>
+
+#include "device_notices.h"
 #include "hid_handset.h"
-#include "host_io.h"
 #include "link_checks.h"
+#include "plug_checks.h"
+#include "report_checks.h"
+#include "smoke_common.h"
 #include "verdicts.h"
 #include "virtual_handset_link.h"
 
 namespace smoke {
 namespace {
 
-const vhandset::DeviceShape kShape;  // the handset: 04B4:0302, reports 18 in, 34 out
-constexpr DWORD kArrivalBoundMs = 10000;
-constexpr DWORD kReportBoundMs = 2000;
-
-double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 /
-           static_cast<double>(frequency.QuadPart);
-}
-
-std::string Hex(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (uint8_t byte : bytes) {
-        text += digits[byte >> 4];
-        text += digits[byte & 15];
-    }
-    return text;
-}
-
-// Plugs the handset in and opens it once its interface is listed.
-bool PlugAndOpen(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handset, const std::string& when) {
-    if (!verdicts.Check(link.Plug(kShape), "plug in (" + when + ")",
-                        ErrorText("Plug", vhandset::Link::LastError())))
-        return false;
-    std::string path;
-    const long arrival = WaitForInterface(kShape.vendorId, kShape.productId, true, kArrivalBoundMs, &path);
-    if (!verdicts.Check(arrival >= 0, "the interface appears (" + when + ")",
-                        "not listed after " + std::to_string(kArrivalBoundMs) + " ms"))
-        return false;
-    verdicts.Note("interface listed and opened " + std::to_string(arrival) + " ms after Plug returned");
-    const bool opened = OpenHandset(path, handset);
-    return verdicts.Check(opened && handset.caps.InputReportByteLength == kShape.inputReportLength &&
-                              handset.caps.OutputReportByteLength == kShape.outputReportLength,
-                          "opens with two handles; HidP_GetCaps says 18 in, 34 out (" + when + ")",
-                          opened ? "caps " + std::to_string(handset.caps.InputReportByteLength) + "/" +
-                                       std::to_string(handset.caps.OutputReportByteLength)
-                                 : ErrorText("open", GetLastError()));
-}
-
-bool WaitForPendingRead(vhandset::Link& link, DWORD boundMs) {
-    const DWORD started = GetTickCount();
-    while (link.PendingReads() < 1) {
-        if (GetTickCount() - started > boundMs) return false;
-        Sleep(2);
-    }
-    return true;
-}
-
-bool CarryOutput(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handset, uint8_t seed,
-                 const std::string& name) {
-    const std::vector<uint8_t> written = PatternReport(kShape.outputReportLength, seed);
-    DWORD count = 0;
-    if (!WriteFile(handset.sync.Get(), written.data(), static_cast<DWORD>(written.size()), &count, nullptr) ||
-        count != written.size())
-        return verdicts.Check(false, name, ErrorText("WriteFile", GetLastError()));
-    std::vector<uint8_t> taken;
-    if (!link.TakeOutput(taken, kReportBoundMs))
-        return verdicts.Check(false, name, ErrorText("TakeOutput", vhandset::Link::LastError()));
-    return verdicts.Check(taken == written, name, "took " + Hex(taken) + ", wrote " + Hex(written));
-}
-
-bool CarryInput(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handset,
-                const std::vector<uint8_t>& sent, const std::vector<uint8_t>& expected,
-                const std::string& name) {
-    PendingRead read;
-    DWORD error = 0;
-    if (!read.Start(handset.overlapped.Get(), handset.caps.InputReportByteLength, error))
-        return verdicts.Check(false, name, ErrorText("ReadFile", error));
-    LARGE_INTEGER before, after;
-    QueryPerformanceCounter(&before);
-    if (!link.SendInput(sent.data(), sent.size()))
-        return verdicts.Check(false, name, ErrorText("SendInput", vhandset::Link::LastError()));
-    std::vector<uint8_t> got;
-    const bool came = read.Wait(kReportBoundMs, got, error);
-    QueryPerformanceCounter(&after);
-    if (!came) return verdicts.Check(false, name, ErrorText("the read", error));
-    const bool same =
-        verdicts.Check(got == expected, name, "read " + Hex(got) + ", expected " + Hex(expected));
-    if (same)
-        verdicts.Note("SendInput to the read completing: " + std::to_string(Milliseconds(before, after)) +
-                      " ms");
-    return same;
-}
-
-void RoundTrip(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handset, uint8_t seed,
-               const std::string& when) {
-    CarryOutput(verdicts, link, handset, seed, "an output report reaches the link unchanged (" + when + ")");
-    const std::vector<uint8_t> input =
-        PatternReport(kShape.inputReportLength, static_cast<uint8_t>(seed + 1));
-    CarryInput(verdicts, link, handset, input, input,
-               "an input report reaches an overlapped read unchanged (" + when + ")");
-}
-
-// Reports queue in order while nobody takes them; a short input report arrives whole, padded with zeros.
-void CheckQueues(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handset) {
-    const std::vector<uint8_t> first = PatternReport(kShape.outputReportLength, 0x40);
-    const std::vector<uint8_t> second = PatternReport(kShape.outputReportLength, 0x80);
-    DWORD count = 0;
-    const bool wrote =
-        WriteFile(handset.sync.Get(), first.data(), static_cast<DWORD>(first.size()), &count, nullptr) &&
-        WriteFile(handset.sync.Get(), second.data(), static_cast<DWORD>(second.size()), &count, nullptr);
-    std::vector<uint8_t> takenFirst, takenSecond;
-    const bool took =
-        wrote && link.TakeOutput(takenFirst, kReportBoundMs) && link.TakeOutput(takenSecond, kReportBoundMs);
-    verdicts.Check(
-        took && takenFirst == first && takenSecond == second,
-        "two output reports written before any take are taken in the order written",
-        ErrorText(wrote ? "TakeOutput" : "WriteFile", wrote ? vhandset::Link::LastError() : GetLastError()));
-
-    const std::vector<uint8_t> shortReport = {0, 0x11, 0x22, 0x33};
-    std::vector<uint8_t> padded(kShape.inputReportLength, 0);
-    std::copy(shortReport.begin(), shortReport.end(), padded.begin());
-    CarryInput(verdicts, link, handset, shortReport, padded,
-               "a short input report is read whole, padded with zeros");
-}
-
-// Pulls the handset out under an open handle with a read pending, as a user would.
-void UnplugUnderUse(Verdicts& verdicts, vhandset::Link& link, OpenedHandset& handset) {
-    PendingRead pending;
-    DWORD error = 0;
-    const bool started = pending.Start(handset.overlapped.Get(), handset.caps.InputReportByteLength, error);
-    if (!verdicts.Check(link.Unplug(), "unplug", ErrorText("Unplug", vhandset::Link::LastError()))) return;
-
-    std::vector<uint8_t> got;
-    const bool read = started && pending.Wait(kReportBoundMs, got, error);
-    if (verdicts.Check(started && !read && error != WAIT_TIMEOUT, "a read pending at unplug fails",
-                       read ? "it read " + Hex(got) : ErrorText("it did not end", error)))
-        verdicts.Note("the pending read ended with error " + std::to_string(error));
-
-    const long gone = WaitForInterface(kShape.vendorId, kShape.productId, false, kArrivalBoundMs, nullptr);
-    if (verdicts.Check(gone >= 0, "the interface disappears", "still listed"))
-        verdicts.Note("interface gone " + std::to_string(gone) + " ms after Unplug returned");
-
-    const std::vector<uint8_t> output = PatternReport(kShape.outputReportLength, 1);
-    DWORD count = 0;
-    const bool wrote =
-        WriteFile(handset.sync.Get(), output.data(), static_cast<DWORD>(output.size()), &count, nullptr);
-    PendingRead late;
-    const bool lateStarted = late.Start(handset.overlapped.Get(), handset.caps.InputReportByteLength, error);
-    const bool lateRead = lateStarted && late.Wait(500, got, error);
-    verdicts.Check(!wrote && !lateRead, "the old handles' writes and reads fail",
-                   std::string(wrote ? "a write succeeded" : "a read succeeded"));
-    verdicts.Check(link.PendingReads() == 0, "no read is pending once the handset is out",
-                   std::to_string(link.PendingReads()) + " pending");
-    const bool second = link.Unplug();
-    verdicts.Check(!second, "unplugging again is refused");
-    handset = OpenedHandset{};
-}
-
-// `cycles` plug and unplug cycles; every 50th carries a report each way.
-void CheckCycles(Verdicts& verdicts, vhandset::Link& link, int cycles) {
-    long worstArrival = 0, worstRemoval = 0, totalArrival = 0;
-    const DWORD started = GetTickCount();
-    for (int cycle = 1; cycle <= cycles; ++cycle) {
-        std::string path;
-        if (!link.Plug(kShape))
-            return (void)verdicts.Check(
-                false, "plug cycles",
-                ErrorText("Plug in cycle " + std::to_string(cycle), vhandset::Link::LastError()));
-        const long arrival =
-            WaitForInterface(kShape.vendorId, kShape.productId, true, kArrivalBoundMs, &path);
-        if (arrival < 0)
-            return (void)verdicts.Check(false, "plug cycles",
-                                        "no interface in cycle " + std::to_string(cycle));
-        if (cycle % 50 == 0) {
-            OpenedHandset handset;
-            if (!OpenHandset(path, handset))
-                return (void)verdicts.Check(
-                    false, "plug cycles",
-                    ErrorText("open in cycle " + std::to_string(cycle), GetLastError()));
-            RoundTrip(verdicts, link, handset, static_cast<uint8_t>(cycle), "cycle " + std::to_string(cycle));
-        }
-        if (!link.Unplug())
-            return (void)verdicts.Check(
-                false, "plug cycles",
-                ErrorText("Unplug in cycle " + std::to_string(cycle), vhandset::Link::LastError()));
-        const long removal =
-            WaitForInterface(kShape.vendorId, kShape.productId, false, kArrivalBoundMs, nullptr);
-        if (removal < 0)
-            return (void)verdicts.Check(false, "plug cycles",
-                                        "interface still listed in cycle " + std::to_string(cycle));
-        worstArrival = std::max(worstArrival, arrival);
-        worstRemoval = std::max(worstRemoval, removal);
-        totalArrival += arrival;
-    }
-    vhandset::BusStatus status;
-    const bool answered = link.QueryStatus(status);
-    verdicts.Check(answered && !status.plugged && status.pendingReads == 0,
-                   std::to_string(cycles) + " plug and unplug cycles", "the bus does not say it is empty");
-    verdicts.Note("in " + std::to_string(GetTickCount() - started) + " ms; arrival " +
-                  std::to_string(totalArrival / std::max(cycles, 1)) + " ms on average, " +
-                  std::to_string(worstArrival) + " at worst; removal " + std::to_string(worstRemoval) +
-                  " at worst; " + std::to_string(status.plugCount) + " plugs since the bus started");
+// Starts a take and ends the process while it waits, as a test that crashes would.
+int HoldTake() {
+    auto link = vhandset::Link::Open();
+    if (!link) return 1;
+    std::thread([&link] {
+        std::vector<uint8_t> report;
+        link->TakeOutput(report, 60000);
+    }).detach();
+    Sleep(300);
+    ExitProcess(0);
 }
 
 int Run(int cycles) {
     Verdicts verdicts;
-    auto link = vhandset::Link::Open();
+    auto link = vhandset::Link::Open(kArrivalBoundMs);
     if (!verdicts.Check(link != nullptr, "the control device opens",
                         ErrorText("Link::Open", vhandset::Link::LastError())))
         return verdicts.Finish();
@@ -233,22 +53,34 @@ int Run(int cycles) {
         WaitForInterface(kShape.vendorId, kShape.productId, false, kArrivalBoundMs, nullptr);
     }
 
+    DeviceNotices notices;
+    verdicts.Check(notices.Ready(), "a window registers for HID interface notices",
+                   ErrorText("", GetLastError()));
+    size_t mark = notices.Count();
+    DWORD calledAt = GetTickCount();
     OpenedHandset handset;
     if (PlugAndOpen(verdicts, *link, handset, "first")) {
+        CheckNotice(verdicts, notices, DBT_DEVICEARRIVAL, mark, calledAt,
+                    "WM_DEVICECHANGE announces the handset's arrival");
         verdicts.Check(WaitForPendingRead(*link, kReportBoundMs),
                        "hidclass keeps a read pending in the handset",
                        "PendingReads is " + std::to_string(link->PendingReads()));
         RoundTrip(verdicts, *link, handset, 0x10, "first");
         CheckQueues(verdicts, *link, handset);
+        CheckInputLatency(verdicts, *link, handset);
         CheckLinkPromises(verdicts, *link);
+        CheckAbandonedTake(verdicts, *link, handset);
+        mark = notices.Count();
+        calledAt = GetTickCount();
         UnplugUnderUse(verdicts, *link, handset);
+        CheckNotice(verdicts, notices, DBT_DEVICEREMOVECOMPLETE, mark, calledAt,
+                    "WM_DEVICECHANGE announces the handset's removal");
     }
     if (PlugAndOpen(verdicts, *link, handset, "again")) {
         RoundTrip(verdicts, *link, handset, 0x20, "again");
-        handset = OpenedHandset{};
-        verdicts.Check(link->Unplug(), "unplug (again)", ErrorText("Unplug", vhandset::Link::LastError()));
-        WaitForInterface(kShape.vendorId, kShape.productId, false, kArrivalBoundMs, nullptr);
+        ReplugAtOnce(verdicts, *link, handset);
     }
+    PlugAndPullAtOnce(verdicts, *link);
     if (cycles > 0) CheckCycles(verdicts, *link, cycles);
     return verdicts.Finish();
 }
@@ -260,6 +92,7 @@ int main(int argc, char** argv) {
     int cycles = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--cycles") == 0 && i + 1 < argc) cycles = std::atoi(argv[++i]);
+        if (std::strcmp(argv[i], "--hold-take") == 0) return smoke::HoldTake();
     }
     return smoke::Run(cycles);
 }

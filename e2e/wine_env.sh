@@ -8,10 +8,6 @@
 #                     WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES and WINE (the loader)
 #   wine_env_stop     stops the prefix's server and that Xvfb (only the processes this run started) and
 #                     removes the prefix; safe to call more than once, and from a trap
-#   wine_env_install_handset BIN_FOLDER
-#                     installs the virtual handset's drivers from a Windows build's bin folder into the
-#                     prefix (with wine64: they and their install program are always 64-bit) and waits
-#                     until they answer; prints how long it took; answers 0 on success
 #   wine_run SECONDS PROGRAM ARGS...
 #                     runs a Windows program under Wine, killed after SECONDS; answers its exit status
 #                     (124 when it was killed; Wine cuts Windows exit codes to 8 bits)
@@ -98,19 +94,6 @@ wine_env_stop() {
         wait "$wine_env_xvfb_pid" 2>/dev/null || true
         wine_env_xvfb_pid=""
     fi
-}
-
-wine_env_install_handset() {
-    local bin=$1 file started status
-    for file in vhandset_bus.sys vhandset_hid.sys vhandset.inf vhandset_install.exe; do
-        [ -f "$bin/$file" ] || { echo "the virtual handset's $bin/$file is missing" >&2; return 1; }
-    done
-    started=$(date +%s%N)
-    timeout --kill-after=5 60 /usr/lib/wine/wine64 "$bin/vhandset_install.exe" 'Z:'"${bin//\//\\}"'\vhandset.inf' |
-        tr -d '\r'
-    status=${PIPESTATUS[0]}
-    echo "the virtual handset installed in $((($(date +%s%N) - started) / 1000000)) ms (exit status $status)"
-    return "$status"
 }
 
 wine_run() {

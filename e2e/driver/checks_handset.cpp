@@ -141,36 +141,20 @@ void closeWithTheCloseCommand(Session& s) {
 
 void runHandsetChecks(Environment& env, sim::VirtualHandset& handset) {
     Session s(env, "handset");
-    if (!s.check(plugAndWaitForInterface(handset), "the handset is plugged in and listed")) return;
-
-    // Without Skype first: the handset is there, Skype is not.
-    if (!s.start(env.workspace.program(), env.workspace.withLibrary)) return;
-    s.check(s.waitForTip(kTipNoSkype, 0, kAnswerTimeout).has_value(), "the icon says \"Please Launch Skype\"",
-            "no such icon message");
+    if (!startWithTheHandset(s, handset)) return;
     expectHandset(s, handset, "the display shows the clock and the signal bars", [&] {
         const sim::DisplayReading reading = handset.display();
         return showsTheClock(reading) && reading.barLevel() > 0;
     });
-
     sim::SkypeClient skype;
-    if (!s.check(skype.start(), "the Skype stand-in starts")) return s.close();
-    const size_t trayFrom = s.trayMessages().size();
-    const bool attached = skype.waitUntil(
-        [&] {
-            const std::vector<HWND> clients = skype.attachedClients();
-            return std::find(clients.begin(), clients.end(), s.window()) != clients.end();
-        },
-        kAttachTimeout);
-    s.check(attached && s.waitForTip(kTipAttached, trayFrom, kAttachTimeout).has_value(),
-            "Skype starting: the program attaches and the icon says it is ready",
-            attached ? "no \"Skype Feature-Enabled\" icon message" : "no attach");
+    if (!attachLateSkype(s, skype)) return s.close();
 
     callFromRingingToHangUp(s, skype, handset);
     keysOutsideACall(s, skype, handset);
     // Closed during a call, with the light on and the caller's name on the display.
     skype.incomingCall(kCaller);
     tap(handset, sim::Key::Yes);
-    expectHandset(s, handset, "a second call is answered: the light is on", [&] {
+    expectHandset(s, handset, "another call is answered: the light is on", [&] {
         return handset.backlight() && !handset.ringer() && handset.display().lower == kCallerShown;
     });
     closeWithTheCloseCommand(s);

@@ -119,18 +119,10 @@ bool replug(Session& s, sim::VirtualHandset& handset, const std::string& when) {
 
 void runHandsetPlugChecks(Environment& env, sim::VirtualHandset& handset) {
     Session s(env, "handset-plug");
-    if (!s.check(plugAndWaitForInterface(handset), "the handset is plugged in and listed")) return;
-    if (!s.start(env.workspace.program(), env.workspace.withLibrary)) return;
-    s.check(s.waitForTip(kTipNoSkype, 0, kAnswerTimeout).has_value(), "the icon says \"Please Launch Skype\"",
-            "no such icon message");
+    if (!startWithTheHandset(s, handset)) return;
     typingWithoutSkype(s, handset);
-
     sim::SkypeClient skype;
-    if (!s.check(skype.start(), "the Skype stand-in starts")) return s.close();
-    const size_t trayFrom = s.trayMessages().size();
-    if (!s.check(s.waitForTip(kTipAttached, trayFrom, kAttachTimeout).has_value(),
-                 "Skype starting: the icon says it is ready", "no \"Skype Feature-Enabled\" icon message"))
-        return s.close();
+    if (!attachLateSkype(s, skype)) return s.close();
 
     if (replug(s, handset, "idle")) expectEveryKeyOnce(s, skype, handset, "after the re-plug");
 

@@ -63,6 +63,29 @@ bool unplugAndWaitForInterface(sim::VirtualHandset& handset) {
     return waitFor([] { return !handsetInterfaceListed(); }, kPlugTimeout);
 }
 
+bool startWithTheHandset(Session& s, sim::VirtualHandset& handset) {
+    if (!s.check(plugAndWaitForInterface(handset), "the handset is plugged in and listed")) return false;
+    if (!s.start(s.env().workspace.program(), s.env().workspace.withLibrary)) return false;
+    s.check(s.waitForTip(kTipNoSkype, 0, kAnswerTimeout).has_value(), "the icon says \"Please Launch Skype\"",
+            "no such icon message");
+    return true;
+}
+
+bool attachLateSkype(Session& s, sim::SkypeClient& skype) {
+    if (!s.check(skype.start(), "the Skype stand-in starts")) return false;
+    const size_t trayFrom = s.trayMessages().size();
+    const HWND window = s.window();
+    const bool attached = skype.waitUntil(
+        [&] {
+            const std::vector<HWND> clients = skype.attachedClients();
+            return std::find(clients.begin(), clients.end(), window) != clients.end();
+        },
+        kAttachTimeout);
+    return s.check(attached && s.waitForTip(kTipAttached, trayFrom, kAttachTimeout).has_value(),
+                   "Skype starting: the program attaches and the icon says it is ready",
+                   attached ? "no \"Skype Feature-Enabled\" icon message" : "no attach");
+}
+
 void tap(sim::VirtualHandset& handset, sim::Key key) {
     handset.press(key);
     handset.release();

@@ -24,6 +24,13 @@ bool plugAndWaitForInterface(sim::VirtualHandset& handset);
 // Unplugs the handset and waits until its interface is no longer listed.
 bool unplugAndWaitForInterface(sim::VirtualHandset& handset);
 
+// The start of a group with the handset: plugged in, then the program started without Skype, its icon
+// saying "Please Launch Skype" (each a check). False when the program did not start.
+bool startWithTheHandset(Session& s, sim::VirtualHandset& handset);
+// Skype starting after the program: the program attaches and its icon says it is ready (checks). False
+// when Skype did not start or the program did not attach.
+bool attachLateSkype(Session& s, sim::SkypeClient& skype);
+
 // A press and its release, as a finger on the key makes them.
 void tap(sim::VirtualHandset& handset, sim::Key key);
 

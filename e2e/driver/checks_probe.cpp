@@ -13,6 +13,8 @@ namespace {
 
 constexpr auto kProbeTimeout = 15s;
 const char* const kWrittenHex = "A0A1A2A3A4A5A6A7";
+// A read's line; the space keeps "probe: ready" from passing for one.
+const char* const kReadLine = "probe: read ";
 
 // One run of the probe, its output read line by line as it comes.
 class ProbeRun {
@@ -123,7 +125,7 @@ void runProbeChecks(Environment& env, sim::VirtualHandset& handset) {
     const std::string folder = env.workspace.withLibrary;
     {
         ProbeRun probe(folder, "eeprom");
-        const std::string line = probe.waitForLine("probe: read", kProbeTimeout);
+        const std::string line = probe.waitForLine(kReadLine, kProbeTimeout);
         bool stored = true;
         for (int i = 0; i < 8; ++i)
             stored = stored && handset.eeprom(static_cast<uint8_t>(17 + i)) == 0xA0 + i;
@@ -136,7 +138,7 @@ void runProbeChecks(Environment& env, sim::VirtualHandset& handset) {
         ProbeRun probe(folder, "callback");
         const bool ready = !probe.waitForLine("probe: ready", kProbeTimeout).empty();
         if (ready) tap(handset, sim::Key::Digit7);
-        const ReadLine read = parseRead(probe.waitForLine("probe: read", kProbeTimeout));
+        const ReadLine read = parseRead(probe.waitForLine(kReadLine, kProbeTimeout));
         s.check(ready && !probe.waitForLine("probe: key 7", 0ms).empty() && read.result == 0 &&
                     read.hex == kWrittenHex,
                 "a read from inside the key callback gets the bytes", probe.output());
@@ -144,7 +146,7 @@ void runProbeChecks(Environment& env, sim::VirtualHandset& handset) {
     {
         handset.dropEepromAnswers(sim::HandsetModel::kAlways);
         ProbeRun probe(folder, "unanswered");
-        const ReadLine read = parseRead(probe.waitForLine("probe: read", kProbeTimeout));
+        const ReadLine read = parseRead(probe.waitForLine(kReadLine, kProbeTimeout));
         s.check(read.result == -1 && read.hex == std::string(32, 'E') && read.ms >= 0 && read.ms < 2000,
                 "a read the handset never answers fails within its bound and leaves the buffer alone",
                 probe.output());

@@ -45,6 +45,14 @@ void Pause() {
     Sleep(5 + static_cast<DWORD>(pauses() % 16));
 }
 
+// "BTN_PRESSED 7": built by appending, which the i686 compiler's overlap check does not misread.
+std::string Button(const char* action, int digit) {
+    std::string text = action;
+    text += ' ';
+    text += static_cast<char>('0' + digit);
+    return text;
+}
+
 std::string Digit(int digit) {
     return std::string(1, static_cast<char>('0' + digit));
 }
@@ -159,7 +167,7 @@ ProgramFigures MeasureProgram(const std::string& bin, sim::VirtualHandset& hands
         const auto injected = Clock::now();
         handset.press(sim::digitKey(digit));
         const auto first = skype.waitForCommand([](const sim::SkypeCommand&) { return true; }, kWait, mark);
-        const auto button = skype.waitForCommand("BTN_PRESSED " + Digit(digit), kWait, mark);
+        const auto button = skype.waitForCommand(Button("BTN_PRESSED", digit), kWait, mark);
         handset.release();
         if (!report.Expect(first.has_value() && button.has_value(), "BTN_PRESSED reaches Skype" + n)) break;
         const std::vector<sim::SkypeCommand> commands = skype.commands();
@@ -167,7 +175,7 @@ ProgramFigures MeasureProgram(const std::string& bin, sim::VirtualHandset& hands
         figures.firstByPress.push_back(bench::Milliseconds(commands[*first].receivedAt - injected));
         figures.toPressed.Add(commands[*button].receivedAt - injected);
         if (figures.firstCommand.empty()) figures.firstCommand = commands[*first].text;
-        report.Expect(skype.waitForCommand("BTN_RELEASED " + Digit(digit), kWait, mark).has_value(),
+        report.Expect(skype.waitForCommand(Button("BTN_RELEASED", digit), kWait, mark).has_value(),
                       "BTN_RELEASED reaches Skype" + n);
         // The digit on the display ends the key's handling.
         report.Expect(handset.waitUntil(

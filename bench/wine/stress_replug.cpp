@@ -32,6 +32,14 @@ constexpr auto kKeyTimeout = 3s;
 // The handles settle once the program has handled a re-plug completely; allow it this long to.
 constexpr auto kHandleSettle = 3s;
 
+// "BTN_PRESSED 7": built by appending, which the i686 compiler's overlap check does not misread.
+std::string Button(const char* action, int digit) {
+    std::string text = action;
+    text += ' ';
+    text += static_cast<char>('0' + digit);
+    return text;
+}
+
 std::string Digit(int digit) {
     return std::string(1, static_cast<char>('0' + digit));
 }
@@ -53,11 +61,11 @@ bool KeyReachesSkype(winebench::AttachedProgram& program, sim::VirtualHandset& h
     const size_t mark = skype.commands().size();
     const auto pressed = Clock::now();
     handset.press(sim::digitKey(digit));
-    const auto button = skype.waitForCommand("BTN_PRESSED " + Digit(digit), kKeyTimeout, mark);
+    const auto button = skype.waitForCommand(Button("BTN_PRESSED", digit), kKeyTimeout, mark);
     handset.release();
     if (!button) return false;
     latency.Add(skype.commands()[*button].receivedAt - pressed);
-    return skype.waitForCommand("BTN_RELEASED " + Digit(digit), kKeyTimeout, mark).has_value();
+    return skype.waitForCommand(Button("BTN_RELEASED", digit), kKeyTimeout, mark).has_value();
 }
 
 }  // namespace

@@ -2,24 +2,12 @@
 
 #include "waiting.h"
 
-#include <setupapi.h>
-extern "C" {
-#include <hidsdi.h>
-}
-
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <vector>
 
 namespace e2e {
 namespace {
-
-std::string lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string clockRow(const SYSTEMTIME& time) {
     char row[16];
@@ -29,39 +17,6 @@ std::string clockRow(const SYSTEMTIME& time) {
 }
 
 }  // namespace
-
-bool handsetInterfaceListed() {
-    GUID hidGuid;
-    HidD_GetHidGuid(&hidGuid);
-    const HDEVINFO set =
-        SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE) return false;
-    bool found = false;
-    SP_DEVICE_INTERFACE_DATA data{};
-    data.cbSize = sizeof(data);
-    for (DWORD index = 0; !found && SetupDiEnumDeviceInterfaces(set, nullptr, &hidGuid, index, &data);
-         ++index) {
-        DWORD required = 0;
-        SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, nullptr);
-        if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) continue;
-        std::vector<char> buffer(required);
-        auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(buffer.data());
-        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-        if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, required, nullptr, nullptr)) continue;
-        found = lowered(detail->DevicePath).find("vid_04b4&pid_0302") != std::string::npos;
-    }
-    SetupDiDestroyDeviceInfoList(set);
-    return found;
-}
-
-bool plugAndWaitForInterface(sim::VirtualHandset& handset) {
-    return handset.plug() && waitFor([] { return handsetInterfaceListed(); }, kPlugTimeout);
-}
-
-bool unplugAndWaitForInterface(sim::VirtualHandset& handset) {
-    handset.unplug();
-    return waitFor([] { return !handsetInterfaceListed(); }, kPlugTimeout);
-}
 
 bool startWithTheHandset(Session& s, sim::VirtualHandset& handset) {
     if (!s.check(plugAndWaitForInterface(handset), "the handset is plugged in and listed")) return false;
@@ -84,11 +39,6 @@ bool attachLateSkype(Session& s, sim::SkypeClient& skype) {
     return s.check(attached && s.waitForTip(kTipAttached, trayFrom, kAttachTimeout).has_value(),
                    "Skype starting: the program attaches and the icon says it is ready",
                    attached ? "no \"Skype Feature-Enabled\" icon message" : "no attach");
-}
-
-void tap(sim::VirtualHandset& handset, sim::Key key) {
-    handset.press(key);
-    handset.release();
 }
 
 bool showsTheClock(const sim::DisplayReading& reading) {

@@ -2,9 +2,8 @@
 // checks that wait for what the handset shows or what Skype received.
 #pragma once
 
+#include "handset_plugging.h"
 #include "session.h"
-
-#include "handset/virtual_handset.h"
 
 #include <functional>
 #include <string>
@@ -14,25 +13,12 @@ namespace e2e {
 // A key the program acts on travels from the handset through Wine's HID stack, the library's reader and
 // the program to Skype or the handset; a few hundred milliseconds under load.
 constexpr auto kHandsetTimeout = 3s;
-// From a plug to the program having the handset open (the interface appears, the program opens it).
-constexpr auto kPlugTimeout = 5s;
-
-// Whether a HID interface with the handset's ids is listed now.
-bool handsetInterfaceListed();
-// Plugs the handset in and waits until its interface is listed; false when it is not within kPlugTimeout.
-bool plugAndWaitForInterface(sim::VirtualHandset& handset);
-// Unplugs the handset and waits until its interface is no longer listed.
-bool unplugAndWaitForInterface(sim::VirtualHandset& handset);
-
 // The start of a group with the handset: plugged in, then the program started without Skype, its icon
 // saying "Please Launch Skype" (each a check). False when the program did not start.
 bool startWithTheHandset(Session& s, sim::VirtualHandset& handset);
 // Skype starting after the program: the program attaches and its icon says it is ready (checks). False
 // when Skype did not start or the program did not attach.
 bool attachLateSkype(Session& s, sim::SkypeClient& skype);
-
-// A press and its release, as a finger on the key makes them.
-void tap(sim::VirtualHandset& handset, sim::Key key);
 
 // The lower row as the program shows the local time: the hour and minute in its last four cells. True
 // when the row shows now or the minute before (the program redraws at its 2 s tick).

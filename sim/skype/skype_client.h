@@ -79,7 +79,9 @@ struct SkypeConfig {
 };
 
 struct SkypeCommand {
-    uint64_t sequence = 0;            // among commands and notifications, from 0
+    uint64_t sequence = 0;  // among commands and notifications, from 0
+    // When the WM_COPYDATA reached the API window's procedure, for timing a client from outside it.
+    std::chrono::steady_clock::time_point receivedAt;
     HWND sender = nullptr;            // the WM_COPYDATA's wParam
     std::string text;                 // up to the first NUL or the end of the data
     DWORD byteCount = 0;              // cbData

@@ -115,6 +115,7 @@ void answerAttach(SkypeCore& core, HWND client, LPARAM status) {
 
 void receiveCommand(SkypeCore& core, HWND sender, const COPYDATASTRUCT* data) {
     SkypeCommand command;
+    command.receivedAt = SteadyClock::now();
     command.sender = sender;
     command.text = commandText(data);
     if (data != nullptr) {

@@ -10,6 +10,7 @@
 //
 //   bench_wine_latency.exe [BIN_FOLDER] [PRESSES]   BIN_FOLDER holds phonedock.exe and VOCETTA.DLL
 //                                                   (default: this program's folder); 500 presses
+#include "button_texts.h"
 #include "../bench_figures.h"
 #include "../stress_report.h"
 #include "attached_program.h"
@@ -27,7 +28,9 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using winebench::Button;
 using winebench::Clock;
+using winebench::Digit;
 
 namespace {
 
@@ -43,18 +46,6 @@ std::mt19937 pauses(20041118);
 // Between presses, so that a press never lands in step with anything periodic.
 void Pause() {
     Sleep(5 + static_cast<DWORD>(pauses() % 16));
-}
-
-// "BTN_PRESSED 7": built by appending, which the i686 compiler's overlap check does not misread.
-std::string Button(const char* action, int digit) {
-    std::string text = action;
-    text += ' ';
-    text += static_cast<char>('0' + digit);
-    return text;
-}
-
-std::string Digit(int digit) {
-    return std::string(1, static_cast<char>('0' + digit));
 }
 
 bench::Latencies MeasureBareRead(sim::VirtualHandset& handset, int presses, StressReport& report) {

@@ -7,6 +7,7 @@
 //   bench_wine_stress.exe [BIN_FOLDER] [CYCLES]   BIN_FOLDER holds phonedock.exe and VOCETTA.DLL (default:
 //                                                 this program's folder); the handset's drivers must be
 //                                                 installed in the prefix
+#include "button_texts.h"
 #include "../bench_figures.h"
 #include "../stress_report.h"
 #include "attached_program.h"
@@ -23,7 +24,9 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using winebench::Button;
 using winebench::Clock;
+using winebench::Digit;
 
 namespace {
 
@@ -31,18 +34,6 @@ constexpr int kDefaultCycles = 200;
 constexpr auto kKeyTimeout = 3s;
 // The handles settle once the program has handled a re-plug completely; allow it this long to.
 constexpr auto kHandleSettle = 3s;
-
-// "BTN_PRESSED 7": built by appending, which the i686 compiler's overlap check does not misread.
-std::string Button(const char* action, int digit) {
-    std::string text = action;
-    text += ' ';
-    text += static_cast<char>('0' + digit);
-    return text;
-}
-
-std::string Digit(int digit) {
-    return std::string(1, static_cast<char>('0' + digit));
-}
 
 // The digits of every BTN_PRESSED among Skype's commands from `from` on, in the order received.
 std::string PressedDigits(const sim::SkypeClient& skype, size_t from) {

@@ -35,9 +35,10 @@ struct Glyph {
 //  bit 1 lower left    1   5
 //  bit 5 lower right    -0-
 //  bit 2 middle, bit 0 bottom; bit 4 is never part of a glyph.
+// A space is a blank cell: as its own byte it would light the lower right segment.
 constexpr Glyph kGlyphs[] = {
-    {'\0', 0x00}, {'#', 0x23}, {'*', 0x26}, {'+', 0x26}, {'-', 0x04}, {'0', 0xEB}, {'1', 0x60}, {'2', 0xC7},
-    {'3', 0xE5},  {'4', 0x6C}, {'5', 0xAD}, {'6', 0xAF}, {'7', 0xE8}, {'8', 0xEF}, {'9', 0xED},
+    {'\0', 0x00}, {' ', 0x00}, {'#', 0x23}, {'*', 0x26}, {'+', 0x26}, {'-', 0x04}, {'0', 0xEB}, {'1', 0x60},
+    {'2', 0xC7},  {'3', 0xE5}, {'4', 0x6C}, {'5', 0xAD}, {'6', 0xAF}, {'7', 0xE8}, {'8', 0xEF}, {'9', 0xED},
 };
 
 // The display as the handset shows it, with the number of the cell behind each position:

@@ -136,7 +136,8 @@ class LcdImage {
 };
 
 // The segment byte of a character: bit 7 top, 6 upper right, 5 lower right, 0 bottom, 1 lower left,
-// 3 upper left, 2 middle. Characters outside the table are their own segment byte.
+// 3 upper left, 2 middle. The table has the digits, # * + - and the space (a blank cell); any other
+// character is its own segment byte, so a caller may send segment patterns of its own.
 uint8_t GlyphFor(char character);
 
 }  // namespace vocetta

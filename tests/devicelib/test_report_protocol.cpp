@@ -106,10 +106,11 @@ TEST(Display, TextIsRightAlignedOverBothRows) {
     for (int c = 25; c <= 31; ++c) EXPECT_EQ(image.cell(c), 0) << c;
     for (int c = 17; c <= 21; ++c) EXPECT_EQ(image.cell(c), 0) << c;
 
-    // Characters outside the glyph table are their own segment byte, the space included.
-    ShowText(image, "A ");
-    EXPECT_EQ(image.cell(22), ' ');
-    EXPECT_EQ(image.cell(23), 'A');
+    // A space is a blank cell; any other character outside the glyph table is its own segment byte.
+    ShowText(image, "A \x8B");
+    EXPECT_EQ(image.cell(22), 0x8B);
+    EXPECT_EQ(image.cell(23), 0x00);
+    EXPECT_EQ(image.cell(24), 'A');
 }
 
 TEST(Display, EmptyOrNullTextBlanksTheDigitsAndKeepsBarsAndIndicator) {

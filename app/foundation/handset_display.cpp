@@ -3,8 +3,10 @@
 #include "foundation/handset_api.h"
 #include "foundation/shared_state.h"
 #include "foundation/dial_buffer.h"
+#include "foundation/lcd_text.h"
 
 #include <mutex>
+#include <string>
 
 namespace phonedock {
 
@@ -30,7 +32,12 @@ void ShowDialBuffer() {
     static std::mutex redraw;
     std::lock_guard<std::mutex> lock(redraw);
     const DialBuffer::Snapshot shown = dialBuffer.Copy();
-    HandsetDisplay({shown.length <= 0 ? LCD_CLOCK : LCD_TEXT, 1, 6, shown.text, 1});
+    if (shown.length <= 0) {
+        HandsetDisplay({LCD_CLOCK, 1, 6, shown.text, 1});
+        return;
+    }
+    const std::string cells = LcdText({shown.text, static_cast<size_t>(shown.length)});
+    HandsetDisplay({LCD_TEXT, 1, 6, cells.c_str(), 1});
 }
 
 }  // namespace phonedock

@@ -9,7 +9,8 @@ void ClearHandsetDisplay();
 void SetInCallState(int on);
 // The status bar: six bars while Skype is attached, none otherwise.
 void ShowSkypeStatus(int on);
-// The dial buffer's text, or the clock when it is empty.
+// The dial buffer's text as the display can draw it (letters in seven segments, blanks for what it cannot
+// show), or the clock when the buffer is empty.
 void ShowDialBuffer();
 
 }  // namespace phonedock

@@ -12,11 +12,16 @@ struct GlyphEntry {
     char character;
     uint8_t glyph;
 };
+// The handset's own glyphs, then the letters that seven segments can draw, read in the case their shape
+// has (an S is the shape of 5 and reads as 5; N is the arch over two legs).
 // clang-format off
 constexpr GlyphEntry kGlyphs[] = {
     {' ', 0x00}, {'#', 0x23}, {'*', 0x26}, {'-', 0x04},
     {'0', 0xEB}, {'1', 0x60}, {'2', 0xC7}, {'3', 0xE5}, {'4', 0x6C},
     {'5', 0xAD}, {'6', 0xAF}, {'7', 0xE8}, {'8', 0xEF}, {'9', 0xED},
+    {'A', 0xEE}, {'b', 0x2F}, {'C', 0x8B}, {'d', 0x67}, {'E', 0x8F}, {'F', 0x8E}, {'G', 0xAB},
+    {'H', 0x6E}, {'I', 0x0A}, {'J', 0x63}, {'L', 0x0B}, {'N', 0xEA}, {'o', 0x27}, {'P', 0xCE},
+    {'q', 0xEC}, {'r', 0x06}, {'t', 0x0F}, {'U', 0x6B}, {'y', 0x6D},
 };
 // clang-format on
 

@@ -5,8 +5,8 @@
 //   upper "03-03" lower "      0905" sep:24 days:Wed bars:0 icon:off
 //   upper  the five cells of the upper row, left to right
 //   lower  the ten cells of the lower row, left to right
-//          a cell shows '0'-'9', '-', '#', '*' (also what '+' gives), ' ' when dark, '?' for any other
-//          segment pattern
+//          a cell shows '0'-'9', '-', '#', '*' (also what '+' gives), a letter that seven segments draw
+//          (A b C d E F G H I J L N o P q r t U y), ' ' when dark, '?' for any other segment pattern
 //   sep    lit separators by cell: "24", "25", "24,25" or "-" for none
 //   days   lit weekday marks, Sunday first: "Sun,Mon", or "-" for none
 //   bars   the bar level when the lit bars are bar 1 up to bar N (0 for none), otherwise the lit bars

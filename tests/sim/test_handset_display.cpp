@@ -48,12 +48,14 @@ TEST(HandsetDisplay, DigitSegmentsUndoTheUpperRowsSwapAndDropTheExtraSegment) {
     DisplayImage image{};
     image[18] = 0x5F;         // '3' in the upper row, Wednesday's mark lit
     image[24] = 0xED | 0x10;  // '9' in the lower row, its separator lit
-    image[22] = 0x77;         // the letter A sent as its own byte: no glyph, its segments all the same
+    image[22] = 0x41;         // the letter A sent as its own byte: no glyph, its segments all the same
+    image[23] = 0xEE | 0x10;  // the seven-segment A, Sunday's mark lit
     const auto reading = sim::readDisplay(image);
     EXPECT_EQ(reading.upperSegments[1], 0xE5);
     EXPECT_EQ(reading.lowerSegments[7], 0xED);
-    EXPECT_EQ(reading.lowerSegments[9], 0x67);
+    EXPECT_EQ(reading.lowerSegments[9], 0x41);
     EXPECT_EQ(reading.lower[9], '?');
+    EXPECT_EQ(reading.lower[8], 'A');
     EXPECT_EQ(reading.upperSegments[0], 0);
 }
 

@@ -19,7 +19,7 @@ extern std::atomic<int32_t> handsetAbsent;  // 0 the handset is open and present
 extern std::atomic<bool> inCall;            // a call rings or is in progress
 extern std::atomic<int32_t> muteState;      // 1 muted, 2 not muted, 0 not known
 extern std::atomic<int32_t> ringingCallId;  // the call that rings; 0 none
-extern std::atomic<int32_t> dtmfCallId;     // DTMF goes here: the last call reported ROUTING or INPROGRESS
+extern std::atomic<int32_t> dtmfCallId;     // DTMF goes here: the call in progress, or the one being placed
 extern std::atomic<int32_t> hookState;      // -1 not known, 1 on hook, 0 off hook
 
 constexpr int32_t MUTE_UNKNOWN = 0;

@@ -18,19 +18,26 @@ namespace {
 std::set<int32_t> outgoingCalls;
 std::set<int32_t> connectedCalls;
 
-// Whether a call other than `id` is connected: then the handset, the display and the in-call state belong
-// to that call, and the end of `id` (a caller turned away during it, say) must leave them alone.
-bool AnotherCallConnected(int32_t id) {
-    return connectedCalls.size() > (connectedCalls.contains(id) ? 1u : 0u);
+// The newest connected call other than `id` (Skype numbers calls as they begin), or 0 for none. While one
+// is connected, the handset, the display and the in-call state belong to it: another call that rings,
+// fails or ends (a caller turned away, a second call placed from Skype's window) leaves them alone.
+int32_t OtherConnectedCall(int32_t id) {
+    for (auto it = connectedCalls.rbegin(); it != connectedCalls.rend(); ++it) {
+        if (*it != id) return *it;
+    }
+    return 0;
+}
+
+// `id` has failed or ended while `live` is still connected: DTMF goes back to the live call.
+void HandBackToLiveCall(int32_t id, int32_t live, bool clearsRinging) {
+    if (dtmfCallId == id) dtmfCallId = live;
+    if (clearsRinging && ringingCallId == id) ringingCallId = 0;
 }
 
 void EndCall(int32_t id, bool clearsRinging) {
     outgoingCalls.erase(id);
     connectedCalls.erase(id);
-    if (AnotherCallConnected(id)) {
-        if (clearsRinging && ringingCallId == id) ringingCallId = 0;
-        return;
-    }
+    if (const int32_t live = OtherConnectedCall(id)) return HandBackToLiveCall(id, live, clearsRinging);
     SetInCallState(0);
     HandsetRing(0);
     if (clearsRinging) ringingCallId = 0;
@@ -40,21 +47,19 @@ void EndCall(int32_t id, bool clearsRinging) {
 
 void CallFailed(int32_t id) {
     outgoingCalls.erase(id);
-    if (AnotherCallConnected(id)) {
-        if (ringingCallId == id) ringingCallId = 0;
-        return;
-    }
+    if (const int32_t live = OtherConnectedCall(id)) return HandBackToLiveCall(id, live, true);
     SetInCallState(0);
     HandsetRing(0);
     ringingCallId = 0;
 }
 
 // A call rings: from outside while nothing is connected it rings the handset and asks for the caller's
-// name; from outside during a connected call it is turned away, and the connected call keeps the handset:
-// its light, its mute state and its YES (the turned-away call never becomes the ringing one).
+// name. During a connected call, a caller from outside is turned away and a call placed from Skype's window
+// rings at its far end; either way the connected call keeps the handset: its light, its mute state and its
+// YES (the other call never becomes the ringing one).
 void CallRinging(int32_t id) {
-    if (!outgoingCalls.contains(id) && AnotherCallConnected(id)) {
-        SendSkypeCommandf("SET CALL %d STATUS FINISHED", id);
+    if (OtherConnectedCall(id) != 0) {
+        if (!outgoingCalls.contains(id)) SendSkypeCommandf("SET CALL %d STATUS FINISHED", id);
         return;
     }
     SetInCallState(1);
@@ -70,12 +75,14 @@ void ApplyStatus(int32_t id, CallStatus status) {
         case CallStatus::Failed:
         case CallStatus::Unplaced: CallFailed(id); break;
         case CallStatus::Routing:
-            dtmfCallId = id;
+            // A call being placed takes DTMF only while no call is connected; during one, it takes it once
+            // it is connected itself.
+            if (OtherConnectedCall(id) == 0) dtmfCallId = id;
             outgoingCalls.insert(id);
             break;
         case CallStatus::Ringing: CallRinging(id); break;
         case CallStatus::InProgress:
-            // DTMF goes to the connected call, whoever placed it.
+            // DTMF goes to the newly connected call, whoever placed it, while it lasts.
             dtmfCallId = id;
             SetInCallState(1);
             HandsetRing(0);

@@ -4,6 +4,9 @@
 #include "scripted_skype.h"
 #include "skype/skype_inbox.h"
 
+#include <algorithm>
+#include <array>
+
 using namespace std::chrono_literals;
 using Commands = std::vector<std::string>;
 
@@ -36,7 +39,8 @@ class CallTrackerTest : public PhonedockTest {
         return Commands(all.begin() + static_cast<long>(baseCommands), all.end());
     }
 
-    // Presses and releases each key in turn; answers the commands they sent once `count` have arrived.
+    // Presses and releases each key in turn; answers the commands they sent once `count` have arrived and
+    // the keys are handled whole.
     Commands Keys(std::initializer_list<sim::Key> keys, size_t count) {
         const size_t from = skype->Commands().size();
         for (sim::Key key : keys) {
@@ -44,6 +48,7 @@ class CallTrackerTest : public PhonedockTest {
             handset->release();
         }
         EXPECT_TRUE(skype->WaitForCommands(from + count));
+        EXPECT_TRUE(testsupport::ReaderIdle(*handset));
         const Commands all = skype->Commands();
         return Commands(all.begin() + static_cast<long>(from), all.end());
     }
@@ -193,6 +198,72 @@ TEST_F(CallTrackerTest, ACallersNameIsShownAndNeverReadAsAStatus) {
     // A name far longer than the display buffer is cut to its 999 characters; its end is not shown.
     Notify("CALL 12 PARTNER_DISPNAME " + std::string(5000, '7') + "123");
     EXPECT_EQ(handset->display().lower, "7777777777");
+}
+
+// Letters show in their seven-segment forms and whatever cannot be drawn is a blank cell; no byte of a name,
+// nor a digit added to it in the call, lights a bar, a separator or a weekday mark.
+TEST_F(CallTrackerTest, ACallersNameReadsAsLettersAndLightsNothingElse) {
+    Notify("CALL 12 STATUS RINGING");
+    Notify("CALL 12 PARTNER_DISPNAME Grace Hopper");
+    EXPECT_EQ(handset->display().upper, "   Gr");
+    EXPECT_EQ(handset->display().lower, "ACE HoPPEr");
+    Notify("CALL 12 STATUS INPROGRESS");
+    EXPECT_EQ(Keys({sim::Key::Digit5}, 4).back(), "SET CALL 12 DTMF 5");
+    EXPECT_EQ(handset->display().lower, "CE HoPPEr5");
+    EXPECT_EQ(handset->rendering(), "upper \"  GrA\" lower \"CE HoPPEr5\" sep:- days:- bars:6 icon:on");
+
+    Notify("CALL 12 PARTNER_DISPNAME J\xC3\xBCrgen Kim");  // a UTF-8 sequence is one blank
+    EXPECT_EQ(handset->display().lower, "J rGEN  I ");
+
+    for (int first = 1; first < 256; first += 15) {
+        std::string name;
+        for (int byte = first; byte < first + 15 && byte < 256; ++byte) name += static_cast<char>(byte);
+        Notify("CALL 12 PARTNER_DISPNAME " + name);
+        const sim::DisplayReading shown = handset->display();
+        EXPECT_EQ((shown.upper + shown.lower).find('?'), std::string::npos) << first;
+        EXPECT_FALSE(shown.separator24 || shown.separator25) << first;
+        EXPECT_EQ(shown.days, (std::array<bool, 7>{})) << first;
+        EXPECT_EQ(shown.barLevel(), 6) << first;
+    }
+}
+
+// Call 12 is connected and muted when the user places calls from Skype's own window: 20 rings at its far
+// end and fails, 21 rings and is finished, 22 connects and ends. Only a connected call takes DTMF, and when
+// it ends DTMF goes back to 12; the calls that only rang leave 12's light and mute state alone.
+TEST_F(CallTrackerTest, CallsPlacedDuringACallLeaveItItsDtmfLightAndMute) {
+    Notify("CALL 12 STATUS RINGING");
+    Notify("CALL 12 STATUS INPROGRESS");
+    EXPECT_EQ(Keys({sim::Key::Mute}, 2), (Commands{"Set MUTE ON", "GET MUTE"}));
+    Notify("MUTE ON");
+    const auto dtmf = [&](sim::Key key) { return Keys({key}, 4).back(); };
+
+    Notify("CALL 20 STATUS ROUTING");
+    Notify("CALL 20 STATUS RINGING");
+    EXPECT_FALSE(handset->backlight());
+    EXPECT_TRUE(handset->display().indicator);
+    EXPECT_EQ(dtmf(sim::Key::Digit5), "SET CALL 12 DTMF 5");
+    Notify("CALL 20 STATUS FAILED");
+    EXPECT_EQ(dtmf(sim::Key::Digit6), "SET CALL 12 DTMF 6");
+    Notify("CALL 21 STATUS ROUTING");
+    Notify("CALL 21 STATUS RINGING");
+    Keys({sim::Key::Yes}, 1);  // 21 is not answered from here: looked at once later keys are through
+    Notify("CALL 21 STATUS FINISHED");
+    EXPECT_FALSE(handset->backlight());
+    EXPECT_TRUE(handset->display().indicator);
+    EXPECT_EQ(Keys({sim::Key::Mute}, 2), (Commands{"SET MUTE OFF", "GET MUTE"}));
+    Notify("MUTE OFF");
+    EXPECT_TRUE(handset->backlight());
+
+    Notify("CALL 22 STATUS ROUTING");
+    Notify("CALL 22 STATUS INPROGRESS");
+    EXPECT_EQ(dtmf(sim::Key::Digit7), "SET CALL 22 DTMF 7");
+    Notify("CALL 22 STATUS FINISHED");
+    EXPECT_TRUE(handset->display().indicator);
+    EXPECT_EQ(dtmf(sim::Key::Digit8), "SET CALL 12 DTMF 8");
+    EXPECT_EQ(std::ranges::count(NewCommands(), "SET CALL 21 STATUS INPROGRESS"), 0);
+    Notify("CALL 12 STATUS FINISHED");
+    EXPECT_FALSE(handset->display().indicator);
+    EXPECT_FALSE(handset->backlight());
 }
 
 TEST_F(PhonedockTest, NotificationsReachNothingWhileSkypeIsNotAttached) {

@@ -323,6 +323,13 @@ int SkypeClient::incomingCall(const std::string& name, const std::string& handle
     return id.value_or(0);
 }
 
+int SkypeClient::placeCall(const std::string& target) {
+    Core& core = *core_;
+    const std::optional<int> id =
+        request(core, [&core, target] { return placeCallFromMainWindow(core, target); });
+    return id.value_or(0);
+}
+
 bool SkypeClient::farEndAnswers(int callId) {
     Core& core = *core_;
     return requestDone(core, [&core, callId] {

@@ -149,6 +149,9 @@ class SkypeClient {
 
     // ---- calls ----
     int incomingCall(const std::string& name, const std::string& handle = "");  // RINGING; 0: not running
+    // The user calls `target` from Skype's own window, whatever else goes on: ROUTING, then the far end
+    // rings after the routing delay; it answers only through farEndAnswers. 0: not running.
+    int placeCall(const std::string& target);
     bool farEndAnswers(int callId);  // an outgoing call that routes or rings goes INPROGRESS
     bool farEndHangsUp(int callId);  // FINISHED, or MISSED for a ringing incoming call
     std::vector<SkypeCall> calls() const;

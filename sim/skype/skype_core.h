@@ -96,6 +96,9 @@ void onDiscover(SkypeCore& core, HWND client);
 void answerAttach(SkypeCore& core, HWND client, LPARAM status);
 // The WM_COPYDATA of the API window: records the command and carries it out, texts sent before it returns.
 void receiveCommand(SkypeCore& core, HWND sender, const COPYDATASTRUCT* data);
+// The user calls `target` from the main window: ROUTING now, the far end rings after the routing delay
+// and answers only when told to. Answers the call's id.
+int placeCallFromMainWindow(SkypeCore& core, const std::string& target);
 // Queues status notifications for every attached client; sendQueuedTexts delivers them.
 void queueEvents(SkypeCore& core, const CallModel::Texts& events);
 void sendQueuedTexts(SkypeCore& core);

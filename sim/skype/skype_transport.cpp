@@ -49,8 +49,8 @@ void deliver(SkypeCore& core, HWND target, std::string text) {
 }
 
 // An outgoing call rings at the far end after the routing delay, and is answered there after the far end's
-// delay when one is configured.
-void progressPlacedCall(SkypeCore& core, int callId) {
+// delay when one is configured and the call was placed through a command.
+void progressPlacedCall(SkypeCore& core, int callId, bool answersItself) {
     CallModel::Texts events;
     bool rings;
     {
@@ -58,7 +58,7 @@ void progressPlacedCall(SkypeCore& core, int callId) {
         rings = core.state.calls.farEndRings(callId, events);
     }
     queueEvents(core, events);
-    if (!rings || !core.config.farEndAnswerDelay) return;
+    if (!rings || !answersItself || !core.config.farEndAnswerDelay) return;
     schedule(core, *core.config.farEndAnswerDelay, [&core, callId] {
         CallModel::Texts answered;
         {
@@ -69,18 +69,33 @@ void progressPlacedCall(SkypeCore& core, int callId) {
     });
 }
 
+void scheduleProgress(SkypeCore& core, int callId, bool answersItself) {
+    schedule(core, core.config.routingDelay,
+             [&core, callId, answersItself] { progressPlacedCall(core, callId, answersItself); });
+}
+
 void carryOut(SkypeCore& core, HWND sender, const CommandOutcome& outcome) {
     if (outcome.bringToFront) bringSkypeMainWindowToFront(core);
     if (!outcome.typed.empty()) typeIntoEditField(core, outcome.typed);
-    for (int callId : outcome.placedCalls) {
-        schedule(core, core.config.routingDelay, [&core, callId] { progressPlacedCall(core, callId); });
-    }
+    for (int callId : outcome.placedCalls) scheduleProgress(core, callId, true);
     for (const SkypeText& text : outcome.texts) {
         core.outbox.push_back({text.toEveryClient ? nullptr : sender, text.text});
     }
 }
 
 }  // namespace
+
+int placeCallFromMainWindow(SkypeCore& core, const std::string& target) {
+    CallModel::Texts events;
+    int callId;
+    {
+        std::lock_guard<std::mutex> lock(core.mutex);
+        callId = core.state.calls.addOutgoing(target, events);
+    }
+    queueEvents(core, events);
+    scheduleProgress(core, callId, false);
+    return callId;
+}
 
 void announceApiAvailable(SkypeCore& core) {
     SendMessageTimeoutA(HWND_BROADCAST, core.msgAttach, reinterpret_cast<WPARAM>(core.apiWindow),

@@ -25,6 +25,7 @@ constexpr auto kRefreshEvery = 250ms;  // the screen is redrawn at least this of
 constexpr size_t kLogLimit = 2000;
 constexpr const char* kFirstCaller = "0049-30-1234";
 constexpr const char* kSecondCaller = "0044-20-7946";
+constexpr const char* kCalledFromSkype = "0033-1-4020";
 
 class Session {
   public:
@@ -71,7 +72,13 @@ class Session {
             switch (prompt_->feed(key)) {
                 case LinePrompt::State::Editing: return;
                 case LinePrompt::State::Cancelled: status_ = "no call"; break;
-                case LinePrompt::State::Confirmed: ringIn(prompt_->answer()); break;
+                case LinePrompt::State::Confirmed:
+                    if (promptAction_ == Action::CallFromSkype) {
+                        callOut(prompt_->answer());
+                    } else {
+                        ringIn(prompt_->answer());
+                    }
+                    break;
             }
             prompt_.reset();
             return;
@@ -139,6 +146,15 @@ class Session {
                 prompt_.emplace(
                     binding.action == Action::SecondCall ? "Second caller's name" : "Caller's name",
                     binding.action == Action::SecondCall ? kSecondCaller : kFirstCaller);
+                promptAction_ = binding.action;
+                return;
+            case Action::CallFromSkype:
+                if (!skype.running()) {
+                    status_ = "Skype is not running (S starts it)";
+                    return;
+                }
+                prompt_.emplace("Number to call from Skype's window", kCalledFromSkype);
+                promptAction_ = binding.action;
                 return;
             case Action::RemoteHangUp:
                 if (const auto call = world_.newestLiveCall()) {
@@ -150,6 +166,12 @@ class Session {
                 return;
             case Action::Quit: leaving_ = true; return;
         }
+    }
+
+    void callOut(const std::string& number) {
+        const int call = world_.callFromSkype(number);
+        status_ = call > 0 ? "Skype calls " + number + " (call " + std::to_string(call) + ")"
+                           : "Skype is not running";
     }
 
     void ringIn(const std::string& name) {
@@ -172,6 +194,7 @@ class Session {
     World& world_;
     TapSchedule taps_;
     std::optional<LinePrompt> prompt_;
+    Action promptAction_ = Action::IncomingCall;  // what the prompt's answer is for
     std::deque<std::string> log_;
     std::string status_;
     bool leaving_ = false;

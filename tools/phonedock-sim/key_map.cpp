@@ -40,6 +40,7 @@ const Entry kTable[] = {
     {K::Character, 'I', action(Action::IncomingCall)},
     {K::Character, 'H', action(Action::RemoteHangUp)},
     {K::Character, 'W', action(Action::SecondCall)},
+    {K::Character, 'O', action(Action::CallFromSkype)},
     {K::Character, 'q', action(Action::Quit)},      {K::Interrupt, 0,   action(Action::Quit)},
 };
 
@@ -47,7 +48,7 @@ const Entry kTable[] = {
 const char* const kHelpItems[] = {
     "0-9 * # keypad", "y/Enter YES", "n NO", "u/Up UP", "d/Down DOWN", "m MUTE", "c/Bksp CLEAR",
     "h hook", "p plug", "|", "Skype: S start", "Q quit", "X crash", "I incoming call",
-    "H far end hangs up", "W second call", "|", "q leave",
+    "H far end hangs up", "W second call", "O call out", "|", "q leave",
 };
 // clang-format on
 

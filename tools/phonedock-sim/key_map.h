@@ -17,12 +17,13 @@ enum class Action {
     ToggleHook,  // lift the handset or put it down
     TogglePlug,  // pull the handset out or plug it in
     StartSkype,
-    QuitSkype,     // Skype exits cleanly
-    CrashSkype,    // Skype's windows vanish without a word
-    IncomingCall,  // asks for the caller's name first
-    RemoteHangUp,  // the far end of the newest live call hangs up
-    SecondCall,    // another caller, while a call is going on
-    Quit,          // leave the simulator
+    QuitSkype,      // Skype exits cleanly
+    CrashSkype,     // Skype's windows vanish without a word
+    IncomingCall,   // asks for the caller's name first
+    RemoteHangUp,   // the far end of the newest live call hangs up
+    SecondCall,     // another caller, while a call is going on
+    CallFromSkype,  // the user places a call from Skype's own window; asks for the number first
+    Quit,           // leave the simulator
 };
 
 struct Binding {

@@ -19,6 +19,9 @@ constexpr const char* kTipNoHandset = "USB Device Driver (Please Connect USB Pho
 constexpr const char* kCaller = "0049-30-1234";
 constexpr const char* kCallerShown = "49-30-1234";  // the ten characters the lower row has room for
 constexpr const char* kSecondCaller = "0044-20-7946";
+constexpr const char* kNamedCaller = "Grace Hopper";
+constexpr const char* kNameShown = "ACE HoPPEr";  // the end of the name, in the letters seven segments draw
+constexpr const char* kCalledFromSkype = "0033-1-4020";
 constexpr const char* kClockShown = "      0905";
 
 // Wednesday 3 March 2027, 09:05: pinned, so every transcript reads the same.
@@ -179,6 +182,68 @@ void secondCaller(ScenarioRun& run) {
     run.world().farEndHangsUp(first);
     expectCallsEnded(run);
     run.expectRinger(false);
+    run.expectIndicator(false);
+    run.expectBacklight(false);
+    run.expectDisplay(kClockShown);
+    run.showLcd();
+}
+
+// A caller known by name, answered and muted; meanwhile the user calls someone else from Skype's own window,
+// who does not answer. The call in progress keeps its muted light, its DTMF and its MUTE key.
+void callFromSkype(ScenarioRun& run) {
+    if (!startAttached(run)) return;
+    run.step(std::string("a call comes in from ") + kNamedCaller + ": the display shows the name in letters");
+    const int first = run.world().incomingCall(kNamedCaller);
+    run.expectRinger(true);
+    run.expectDisplay(kNameShown);
+    run.expectBars(6);
+    run.showLcd();
+    answer(run, first);
+
+    run.step("MUTE mutes the call and puts the light out");
+    run.tap(Key::Mute);
+    run.expectCommand("Set MUTE ON");
+    run.expect(
+        "Skype is muted", [&] { return run.skype().muted(); }, [] { return "it is not"; });
+    run.expectBacklight(false);
+
+    run.step(std::string("from Skype's own window the user calls ") + kCalledFromSkype + "; it rings there");
+    const int second = run.world().callFromSkype(kCalledFromSkype);
+    run.expectCallStatus(second, sim::CallStatus::Ringing);
+    run.settle();
+    run.expectBacklight(false);
+    run.expectIndicator(true);
+    run.expectDisplay(kNameShown);
+
+    run.step("5 is DTMF for the call in progress, and the display adds it to the name");
+    run.tap(Key::Digit5);
+    run.expectCommand(callCommand(first, "DTMF 5"));
+    run.expectDtmf(first, "5");
+    run.expectDisplay("CE HoPPEr5");
+    run.expectBars(6);
+    run.showLcd();
+
+    run.step(std::string("nobody answers ") + kCalledFromSkype + ": that call ends, the first goes on");
+    run.world().farEndHangsUp(second);
+    run.expectCallStatus(second, sim::CallStatus::Finished);
+    run.settle();
+    run.expectCallStatus(first, sim::CallStatus::InProgress);
+    run.expectIndicator(true);
+    run.expectBacklight(false);
+    run.tap(Key::Hash);
+    run.expectCommand(callCommand(first, "DTMF #"));
+    run.expectDtmf(first, "5#");
+
+    run.step("one MUTE unmutes the call and lights the handset again");
+    run.tap(Key::Mute);
+    run.expectCommand("SET MUTE OFF");
+    run.expect(
+        "Skype is not muted", [&] { return !run.skype().muted(); }, [] { return "it still is"; });
+    run.expectBacklight(true);
+
+    run.step("the caller hangs up: the display returns to the clock");
+    run.world().farEndHangsUp(first);
+    expectCallsEnded(run);
     run.expectIndicator(false);
     run.expectBacklight(false);
     run.expectDisplay(kClockShown);
@@ -385,6 +450,11 @@ const std::vector<Scenario>& scenarios() {
         {{"second-caller", "a second caller during a call is turned away; the first call goes on as it was"},
          true,
          secondCaller},
+        {{"call-from-skype",
+          "a named caller is answered and muted; a second call from Skype's window leaves the first as it "
+          "was"},
+         true,
+         callFromSkype},
         {{"redial-after-no", "NO ends a call, Skype goes to the tray; a number dialled and YES call it"},
          true,
          redialAfterNo},

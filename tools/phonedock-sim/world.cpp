@@ -119,6 +119,13 @@ int World::incomingCall(const std::string& name) {
     return call;
 }
 
+int World::callFromSkype(const std::string& number) {
+    const uint64_t mark = skype_.nextSequence();
+    const int call = skype_.placeCall(number);
+    if (call > 0) event(mark, "Skype's window calls " + number + ": call " + std::to_string(call));
+    return call;
+}
+
 bool World::farEndHangsUp(int callId) {
     const uint64_t mark = skype_.nextSequence();
     const bool ended = skype_.farEndHangsUp(callId);

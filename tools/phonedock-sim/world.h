@@ -59,7 +59,8 @@ class World {
     bool startSkype();
     void quitSkype();
     void crashSkype();
-    int incomingCall(const std::string& name);  // the call's id; 0: Skype is not running
+    int incomingCall(const std::string& name);     // the call's id; 0: Skype is not running
+    int callFromSkype(const std::string& number);  // placed from Skype's own window; the same answer
     bool farEndHangsUp(int callId);
     void plugHandset();
     void pullHandset();

@@ -209,26 +209,32 @@ int __cdecl USBPhone_Close(void) {
     return 0;
 }
 
+// The EEPROM exports succeed only when the handset took, or gave, every byte asked for. With no handset open,
+// a report that could not be written, a block that was not answered, or no buffer for a nonzero length, they
+// return -1; only the range error sets a last error, since no code says what else went wrong. A length of 0
+// asks nothing of the handset and succeeds, handset or not.
+
+// The bytes go one report each, in address order. The first report that cannot be written ends the write:
+// the bytes before it are in the EEPROM, none after it was sent.
 int __cdecl USBPhone_WriteEEPROM(int address, int length, const BYTE* data) {
     if (!EepromRangeOk(address, length)) return -1;
     const int start = address & 0xFF;
     const int count = length & 0xFF;
+    if (count > 0 && data == nullptr) return -1;
     for (int i = 0; i < count; ++i) {
-        SendEepromWrite(static_cast<uint8_t>(start + 1 + i), data[i]);
+        if (!SendEepromWrite(static_cast<uint8_t>(start + 1 + i), data[i])) return -1;
     }
     return 0;
 }
 
-// A read succeeds whole or not at all: it ends at the first block that fails and leaves the caller's buffer
-// as it was; only a read whose every block was answered fills it. A failed block sets no last error (none of
-// the codes says what went wrong). With no handset open the read is not tried: it returns 0 at once, as the
-// other commands without a handset do, and leaves the buffer alone; the caller learns of the missing handset
-// from USBPhone_Open and the plug callback.
+// A read succeeds whole or not at all: it ends at the first block that fails, and the blocks are gathered
+// apart from the caller's buffer, which is filled only once every block was answered. With no handset open
+// the first block fails at once, without waiting for an answer.
 int __cdecl USBPhone_ReadEEPROM(int address, int length, BYTE* out) {
     if (!EepromRangeOk(address, length)) return -1;
     const int start = address & 0xFF;
     const int count = length & 0xFF;
-    if (!Library().device.CurrentConnection()) return 0;
+    if (count > 0 && out == nullptr) return -1;
     uint8_t bytes[kMaxEepromAddress + kEepromBlockSize];
     for (int offset = 0; offset < count; offset += static_cast<int>(kEepromBlockSize)) {
         if (!ReadEepromBlock(static_cast<uint8_t>(start + 1 + offset), bytes + offset)) return -1;

@@ -38,14 +38,17 @@ TEST_F(VocettaTest, WithoutAHandsetCommandsSendNothingAndSayWhatTheyCan) {
     EXPECT_EQ(lib().Ring(1), -1);
     EXPECT_EQ(lib().Light(1), -1);
     EXPECT_EQ(lib().DisplayLCD(5, 0, 0, nullptr, 0), 0);
+    // The EEPROM commands fail, the read at once, and no code is set; asking for nothing still succeeds.
     const BYTE data[2] = {1, 2};
-    EXPECT_EQ(lib().WriteEEPROM(0, 2, data), 0);
+    EXPECT_EQ(lib().WriteEEPROM(0, 2, data), -1);
     std::array<BYTE, 4> out{9, 9, 9, 9};
     const DWORD start = GetTickCount();
-    EXPECT_EQ(lib().ReadEEPROM(0, 4, out.data()), 0);
+    EXPECT_EQ(lib().ReadEEPROM(0, 4, out.data()), -1);
     EXPECT_LT(GetTickCount() - start, 250u);  // no exchange was attempted
     EXPECT_EQ(out, (std::array<BYTE, 4>{9, 9, 9, 9}));
     EXPECT_EQ(lib().GetLastError(), 0);
+    EXPECT_EQ(lib().WriteEEPROM(0, 0, data), 0);
+    EXPECT_EQ(lib().ReadEEPROM(0, 0, out.data()), 0);
 
     // The display image was kept all the same and goes out with the next command once a handset is there.
     sim::Handset& handset = AddHandset();

@@ -65,6 +65,32 @@ TEST_F(VocettaTest, TheSameKeyAfterAQuietReadIsANewPress) {
     EXPECT_EQ(KeyLog().Codes(), (Codes{7, 7}));
 }
 
+// An idle handset never wakes the reader: it waits for the next report without a time-out, except for the
+// 100 ms after a key, in which the same key again is still the held one. A reader that polls an idle handset
+// shows as a timed wait before the key or after that window.
+TEST_F(VocettaTest, OnlyTheWindowAfterAKeyIsATimedWaitOfTheReader) {
+    sim::Handset& handset = AddHandset(NoRepeat());
+    ASSERT_EQ(OpenOnWindow(), 0);
+    ASSERT_TRUE(ReaderIdle(handset));
+    std::atomic<uint64_t> timedAtKey{0};
+    std::atomic<uint64_t> wakeupsAtKey{0};
+    testsupport::SetKeyHook([&](int) {
+        timedAtKey = TimedWaitsOf(GetCurrentThreadId());
+        wakeupsAtKey = WakeupsOf(GetCurrentThreadId());
+    });
+    handset.press(sim::Key::Digit7);
+    ASSERT_TRUE(KeyLog().WaitFor(1));
+    testsupport::SetKeyHook(nullptr);
+    const DWORD reader = KeyLog().Events()[0].threadId;
+    EXPECT_EQ(timedAtKey, 0u);
+
+    // The window ends with the reader's next wake-up; the wait it goes into next is counted by the time it
+    // blocks.
+    ASSERT_TRUE(testsupport::Eventually([&] { return WakeupsOf(reader) > wakeupsAtKey; }, 10s));
+    ASSERT_TRUE(winsim::waitUntilBlocked(reader, 10000));
+    EXPECT_EQ(TimedWaitsOf(reader), 1u);
+}
+
 TEST_F(VocettaTest, LiftingTheHandsetWhileAKeyIsHeldGivesTheKeyThenTheHook) {
     sim::Handset& handset = AddHandset(NoRepeat());
     ASSERT_EQ(OpenOnWindow(), 0);

@@ -68,6 +68,14 @@ class VocettaTest : public WinsimTest {
         return 0;
     }
 
+    // How many waits with a time-out `thread` went into so far.
+    static uint64_t TimedWaitsOf(DWORD thread) {
+        for (const auto& t : winsim::threadWakeups()) {
+            if (t.threadId == thread) return t.timedWaits;
+        }
+        return 0;
+    }
+
     // The threads of the program under test that have waited inside winsim so far.
     static std::set<DWORD> WaitingThreads() {
         std::set<DWORD> threads;

@@ -115,6 +115,9 @@ DWORD waitLocked(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& o
 // wake-up of the calling thread (winsim::threadWakeups); WaitList counts its own. winsim's own threads mark
 // themselves, so a figure can leave them out.
 void countWakeup();
+// A wait with a time-out begins on the calling thread (winsim::threadWakeups): counted once per wait, before
+// the thread blocks, so a thread seen blocked has its wait counted already.
+void countTimedWait();
 void markSimulatorThread();
 // Lists the calling thread among the threads that wait, with no wake-up yet, as it begins to wait.
 void enrolWaitingThread();

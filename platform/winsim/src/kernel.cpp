@@ -106,10 +106,15 @@ DWORD waitLocked(Lock& lock, const std::vector<std::shared_ptr<KernelObject>>& o
     const auto deadline = deadlineAfter(milliseconds);
     // Only a wait that looks at more than its objects listens to the changes of the whole system.
     Listening listening(objects, wake ? &stateChanged() : nullptr);
+    bool counted = false;
     for (;;) {
         if (const DWORD r = takeSignal(objects, waitAll); r != WAIT_TIMEOUT) return r;
         if (wake && wake()) return WAIT_OBJECT_0 + static_cast<DWORD>(objects.size());
         if (milliseconds == 0) return WAIT_TIMEOUT;  // a look, not a wait: the thread never sleeps
+        if (milliseconds != INFINITE && !counted) {
+            countTimedWait();
+            counted = true;
+        }
         if (waitListening(lock, deadline) == std::cv_status::timeout) {
             // One last look: the state may have changed right at the deadline.
             if (const DWORD r = takeSignal(objects, waitAll); r != WAIT_TIMEOUT) return r;
@@ -269,6 +274,7 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
         std::this_thread::yield();
         return;
     }
+    countTimedWait();
     std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
     countWakeup();
 }

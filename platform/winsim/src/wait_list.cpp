@@ -78,6 +78,7 @@ void WaitList::wait(Lock& lock) {
 }
 
 std::cv_status WaitList::wait_until(Lock& lock, Clock::time_point deadline) {
+    if (deadline != Clock::time_point::max()) countTimedWait();
     Listening listening({}, this);
     return waitListening(lock, deadline);
 }

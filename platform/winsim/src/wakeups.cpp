@@ -14,6 +14,7 @@ struct ThreadRecord {
     DWORD threadId = 0;
     std::atomic<bool> simulator{false};
     std::atomic<uint64_t> wakeups{0};
+    std::atomic<uint64_t> timedWaits{0};
 };
 
 struct Registry {
@@ -46,6 +47,10 @@ void countWakeup() {
     ownRecord().wakeups.fetch_add(1, std::memory_order_relaxed);
 }
 
+void countTimedWait() {
+    ownRecord().timedWaits.fetch_add(1, std::memory_order_relaxed);
+}
+
 void enrolWaitingThread() {
     (void)ownRecord();
 }
@@ -62,7 +67,8 @@ std::vector<ThreadWakeups> threadWakeups() {
     detail::Registry& r = detail::registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     std::vector<ThreadWakeups> result;
-    for (const auto& t : r.threads) result.push_back({t->threadId, t->simulator, t->wakeups.load()});
+    for (const auto& t : r.threads)
+        result.push_back({t->threadId, t->simulator, t->wakeups.load(), t->timedWaits.load()});
     return result;
 }
 

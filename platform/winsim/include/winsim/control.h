@@ -27,11 +27,14 @@ size_t openHandleCount();
 
 // How often each thread came back from a wait inside winsim (a wait satisfied, timed out, or woken for
 // nothing; Sleep too), since the thread first waited. `simulator` marks winsim's own threads (the completion
-// of cancelled reads, the playback clock), which are not part of the program under test.
+// of cancelled reads, the playback clock), which are not part of the program under test. `timedWaits` counts
+// the waits with a time-out that the thread went into (Sleep too), as each begins: a thread that sits in a
+// wait without one wakes only when something it waits for happens.
 struct ThreadWakeups {
     DWORD threadId = 0;
     bool simulator = false;
     uint64_t wakeups = 0;
+    uint64_t timedWaits = 0;
 };
 std::vector<ThreadWakeups> threadWakeups();
 

@@ -6,9 +6,8 @@
 
 namespace phonedock {
 
-// Private messages of the main window.
-constexpr UINT WM_SKYPE_NOTIFICATION = WM_USER + 1;   // what Skype sent waits in the program's queue
-constexpr UINT WM_SKYPE_ATTACH_STATUS = WM_USER + 2;  // wParam Skype's API window, lParam the status
+// The main window's private message: what Skype sent waits in the program's queue.
+constexpr UINT WM_SKYPE_NOTIFICATION = WM_USER + 1;
 constexpr UINT_PTR SKYPE_WATCHDOG_TIMER = 1001;
 constexpr UINT kWatchdogPeriodMs = 2000;
 

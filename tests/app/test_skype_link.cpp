@@ -2,6 +2,7 @@
 // coming back.
 #include "phonedock_fixture.h"
 #include "skype/skype_process.h"
+#include "scripted_skype.h"
 #include "skype/skype_link.h"
 
 using namespace std::chrono_literals;
@@ -158,6 +159,21 @@ TEST_F(SkypeLinkTest, CallsEndWithASkypeThatVanishedAndANewCallRingsAfterItsRetu
         << handset.rendering();
     for (const std::string& command : skype->commandTexts())
         EXPECT_EQ(command.find("FINISHED"), std::string::npos);
+}
+
+// Attach statuses count only as Skype's own Attach message: a private message WM_USER + 2 with an attach
+// status, posted by any program, neither attaches nor asks anyone to attach.
+TEST_F(SkypeLinkTest, AnAttachStatusPostedByAnyProgramChangesNothing) {
+    winsim::setPlaybackDevices({"USB Audio Device"});
+    AddHandset();
+    StartProgram();
+    ScriptedSkype other;  // starts after the program's one Discover, so it is never asked to attach
+    PostMessageA(MainWindow(), WM_USER + 2, reinterpret_cast<WPARAM>(other.window()), 0);
+    PostMessageA(MainWindow(), WM_USER + 2, reinterpret_cast<WPARAM>(other.window()), 0x8001);
+    Settle();
+    Tick();
+    EXPECT_EQ(TrayIconId(), 131);
+    EXPECT_TRUE(other.Commands().empty());  // no audio commands: not attached
 }
 
 // A command is formatted whole or not at all: a shortened one would name another device or call.

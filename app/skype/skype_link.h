@@ -30,16 +30,9 @@ LRESULT SendSkypeCommand(const char* text);
 // Room for one command, its terminating NUL included.
 constexpr size_t kSkypeCommandSize = 100;
 
-// Formats a command printf-style into `out`, always NUL-terminated. A command that does not fit is not cut
-// short, since a shortened command is a different one (another device, another call): `out` is left empty
-// and false is returned.
-bool FormatSkypeCommand(char (&out)[kSkypeCommandSize], const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 2, 3)))
-#endif
-    ;
-// Formats a command as FormatSkypeCommand does and sends it; one that does not fit is not sent, and the
-// answer is then 0, as when detached.
+// Formats a command printf-style into kSkypeCommandSize bytes and sends it. A command that does not fit is
+// not sent at all, since a shortened command is a different one (another device, another call); the answer
+// is then 0, as when detached.
 LRESULT SendSkypeCommandf(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))

@@ -5,6 +5,8 @@
 #include "scripted_skype.h"
 #include "skype/skype_link.h"
 
+#include <cstring>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -176,17 +178,16 @@ TEST_F(SkypeLinkTest, AnAttachStatusPostedByAnyProgramChangesNothing) {
     EXPECT_TRUE(other.Commands().empty());  // no audio commands: not attached
 }
 
-// A command is formatted whole or not at all: a shortened one would name another device or call.
-TEST(SkypeCommandFormat, FitsUpToTheLastByteAndRefusesOneMore) {
-    char out[phonedock::kSkypeCommandSize];
-    EXPECT_TRUE(phonedock::FormatSkypeCommand(out, "SET CALL %d STATUS %s", 42, "FINISHED"));
-    EXPECT_STREQ(out, "SET CALL 42 STATUS FINISHED");
-
-    const std::string longest(phonedock::kSkypeCommandSize - 1 - 13, 'x');
-    EXPECT_TRUE(phonedock::FormatSkypeCommand(out, "SET AUDIO_IN %s", longest.c_str()));
-    EXPECT_EQ(std::string(out), "SET AUDIO_IN " + longest);
-
-    const std::string tooLong = longest + "y";
-    EXPECT_FALSE(phonedock::FormatSkypeCommand(out, "SET AUDIO_IN %s", tooLong.c_str()));
-    EXPECT_STREQ(out, "");
+// A command is sent whole or not at all: a shortened one would name another device or call.
+TEST_F(SkypeLinkTest, ACommandIsSentWholeUpToTheLastByteAndNotAtAllBeyond) {
+    AddHandset();
+    ScriptedSkype scripted;
+    StartProgram();
+    ASSERT_TRUE(WaitForTray(129));
+    const std::string longest(phonedock::kSkypeCommandSize - 1 - std::strlen("SET AUDIO_IN "), 'x');
+    phonedock::SendSkypeCommandf("SET AUDIO_IN %s", longest.c_str());
+    EXPECT_EQ(phonedock::SendSkypeCommandf("SET AUDIO_IN %s", (longest + "y").c_str()), 0);
+    phonedock::SendSkypeCommandf("SET CALL %d STATUS %s", 42, "FINISHED");
+    EXPECT_EQ(scripted.Commands(),
+              (std::vector<std::string>{"SET AUDIO_IN " + longest, "SET CALL 42 STATUS FINISHED"}));
 }

@@ -27,9 +27,15 @@ bool Has(const std::string& name, const char* part) {
     return name.find(part) != std::string::npos;
 }
 
-// The choice as it should be, from the names as the program reads them from the device capabilities.
-DeviceChoice Expected(const std::vector<std::string>& names) {
-    DeviceChoice choice;
+// The names the choice should give, from the names as the program reads them from the device capabilities;
+// empty where no device fits.
+struct ExpectedChoice {
+    std::string handset;
+    std::string other;
+};
+
+ExpectedChoice Expected(const std::vector<std::string>& names) {
+    ExpectedChoice choice;
     bool handset = false, other = false;
     for (const std::string& full : names) {
         const std::string name = full.substr(0, std::min(full.find('\0'), kPname - 1));
@@ -67,7 +73,7 @@ Value MakeValue(FuzzedDataProvider& input) {
 }
 
 void RequireRouted(const char* valueName, const Value& v, const std::vector<std::string>& names) {
-    const DeviceChoice choice = Expected(names);
+    const ExpectedChoice choice = Expected(names);
     // Read at most 100 bytes; a longer value cannot be read, which counts as naming no USB device.
     const std::string read(v.bytes.begin(), v.bytes.end());
     const bool usb = v.present && v.bytes.size() <= 100 && Has(read.substr(0, read.find('\0')), "USB");
@@ -117,8 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::SkypeWindow::Commands().clear();
     RouteAudioDevices();
 
-    const DeviceChoice out = Expected(playback);
-    const DeviceChoice in = Expected(recording);
+    const ExpectedChoice out = Expected(playback);
+    const ExpectedChoice in = Expected(recording);
     std::vector<std::string> expected;
     if (!out.handset.empty()) expected.push_back(("SET AUDIO_OUT " + out.handset).substr(0, 99));
     if (!in.handset.empty()) expected.push_back(("SET AUDIO_IN " + in.handset).substr(0, 99));

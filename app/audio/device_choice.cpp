@@ -3,19 +3,20 @@
 #include <string_view>
 
 namespace phonedock {
+namespace {
 
-DeviceChoice ChooseDevices(const std::vector<std::string>& names) {
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+}  // namespace
+
+DeviceChoice ChooseDevices(const std::vector<AudioDevice>& devices) {
     DeviceChoice choice;
-    for (const std::string& name : names) {
-        if (name.find("USB") != std::string::npos) {
-            choice.handset = name;
-            break;
-        }
-    }
-    for (const std::string& name : names) {
-        if (name.find("USB") == std::string::npos && name.find("Virtual") == std::string::npos) {
-            choice.other = name;
-            break;
+    for (const AudioDevice& device : devices) {
+        if (!choice.handset && Contains(device.name, "USB")) choice.handset = device;
+        if (!choice.other && !Contains(device.name, "USB") && !Contains(device.name, "Virtual")) {
+            choice.other = device;
         }
     }
     return choice;
@@ -24,7 +25,7 @@ DeviceChoice ChooseDevices(const std::vector<std::string>& names) {
 bool NamesUsbDevice(const char* value, size_t size) {
     std::string_view text(value, size);
     text = text.substr(0, text.find('\0'));
-    return text.find("USB") != std::string_view::npos;
+    return Contains(text, "USB");
 }
 
 }  // namespace phonedock

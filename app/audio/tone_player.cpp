@@ -1,5 +1,6 @@
 #include "tone_player.h"
 
+#include "audio/audio_devices.h"
 #include "audio/wave_file.h"
 #include "audio/wave_out_device.h"
 #include "owners.h"
@@ -8,7 +9,6 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
-#include <string_view>
 
 namespace phonedock {
 namespace {
@@ -16,19 +16,6 @@ namespace {
 // How much longer than its length a sound may take before the device counts as gone (unplugged mid-tone):
 // then playback is reset, so a silent device cannot hold the key handling for ever.
 constexpr DWORD kPlaybackMarginMs = 500;
-
-// The handset's own device: the first whose name says "USB", else device 0.
-UINT ChoosePlaybackDevice() {
-    const UINT count = waveOutGetNumDevs();
-    for (UINT id = 0; id < count; ++id) {
-        WAVEOUTCAPSA caps;
-        std::memset(&caps, 0, sizeof(caps));
-        if (waveOutGetDevCapsA(id, &caps, sizeof(caps)) != MMSYSERR_NOERROR) continue;
-        const std::string_view name(caps.szPname, strnlen(caps.szPname, sizeof(caps.szPname)));
-        if (name.find("USB") != std::string_view::npos) return id;
-    }
-    return 0;
-}
 
 // This playback's event, shown to Stop for as long as it is open. A Stop that came before it was made
 // leaves it signalled from the start, so a looping playback does not wait at all.
@@ -91,7 +78,9 @@ ToneWorker::~ToneWorker() {
 
 bool ToneWorker::Load(int resourceId) {
     if (waveOutGetNumDevs() == 0) return false;
-    deviceId_ = ChoosePlaybackDevice();
+    // In the earpiece when the handset has a playback device, else on the first device.
+    const DeviceChoice devices = ChooseAudioDevices(AudioDirection::Playback);
+    deviceId_ = devices.handset ? devices.handset->id : 0;
     const HMODULE module = GetModuleHandleA(nullptr);
     const HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(resourceId), "WAVE");
     if (resource == nullptr) return false;

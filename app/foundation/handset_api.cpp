@@ -9,11 +9,8 @@ HandsetApi handsetApi;
 void LoadHandsetLibrary(const char* fileName) {
     handsetApi = HandsetApi{};
     handsetApi.module = LoadLibraryA(fileName);
-    if (handsetApi.module != nullptr) {
-        ResolveUsbPhoneEntryPoints(handsetApi.module, handsetApi);
-    } else {
-        GetLastError();  // nothing to tell anyone: the program runs without the handset
-    }
+    // Without the library the program runs on without the handset; there is no one to tell.
+    if (handsetApi.module != nullptr) ResolveUsbPhoneEntryPoints(handsetApi.module, handsetApi);
     RecordLoadedLibrary(fileName);
 }
 

@@ -98,12 +98,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case WM_COMMAND: return OnCommand(window, message, wParam, lParam);
         case WM_TIMER: return RefreshTrayIf(OnWatchdogTick());
         case WM_SKYPE_NOTIFICATION: return RefreshTrayIf(HandleQueuedSkypeEvents());
-        case WM_SKYPE_ATTACH_STATUS:
-            return RefreshTrayIf(OnSkypeAttachStatus(window, reinterpret_cast<HWND>(wParam), lParam));
         case WM_TRAY_NOTIFY: trayIcon.OnNotify(window, wParam, lParam); return 0;
         case WM_ENDSESSION: return OnEndSession(window, wParam);
         default: break;
     }
+    // Skype's attach status joins its notifications in the program's queue and is acted on from there, in
+    // the order Skype sent them; no private message stands for it, so none posted by another program
+    // attaches.
     if (message == msgSkypeAttach && msgSkypeAttach != 0) {
         QueueSkypeAttachStatus(window, reinterpret_cast<HWND>(wParam), lParam);
         return 1;

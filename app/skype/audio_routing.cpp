@@ -1,37 +1,20 @@
 #include "audio_routing.h"
 
-#include "audio/device_choice.h"
+#include "audio/audio_devices.h"
 #include "owners.h"
 #include "skype/skype_link.h"
 
 #include <windows.h>
-#include <mmsystem.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
+#include <optional>
 
 namespace phonedock {
 namespace {
 
 const char kSoundMapperKey[] = "Software\\Microsoft\\Multimedia\\Sound Mapper";
 constexpr DWORD kValueBufferSize = 100;
-
-// Product names of the devices in device order; a device whose capabilities cannot be read is skipped.
-template <class Caps, class Count, class GetCaps>
-std::vector<std::string> DeviceNames(Count count, GetCaps getCaps) {
-    std::vector<std::string> names;
-    const UINT devices = count();
-    for (UINT id = 0; id < devices; ++id) {
-        Caps caps;
-        std::memset(&caps, 0, sizeof(caps));
-        if (getCaps(id, &caps, sizeof(caps)) != MMSYSERR_NOERROR) continue;
-        names.emplace_back(caps.szPname, strnlen(caps.szPname, sizeof(caps.szPname)));
-    }
-    return names;
-}
 
 int SetSoundMapperValue(const char* valueName, const char* name, int notWritten) {
     if (name == nullptr || *name == '\0') return SOUND_MAPPER_NO_NAME;
@@ -54,6 +37,11 @@ int SetSoundMapperValue(const char* valueName, const char* name, int notWritten)
     return result;
 }
 
+// A device without a name cannot be named to Skype or to Windows.
+const char* NameOf(const std::optional<AudioDevice>& device) {
+    return device && !device->name.empty() ? device->name.c_str() : nullptr;
+}
+
 }  // namespace
 
 int SetSoundMapperPlayback(const char* name) {
@@ -65,15 +53,13 @@ int SetSoundMapperRecord(const char* name) {
 }
 
 int RouteAudioDevices() {
-    const DeviceChoice playback =
-        ChooseDevices(DeviceNames<WAVEOUTCAPSA>(waveOutGetNumDevs, waveOutGetDevCapsA));
-    const DeviceChoice recording =
-        ChooseDevices(DeviceNames<WAVEINCAPSA>(waveInGetNumDevs, waveInGetDevCapsA));
+    const DeviceChoice playback = ChooseAudioDevices(AudioDirection::Playback);
+    const DeviceChoice recording = ChooseAudioDevices(AudioDirection::Recording);
     int result = 0;
-    if (!playback.handset.empty()) SendSkypeCommandf("SET AUDIO_OUT %s", playback.handset.c_str());
-    if (!playback.other.empty()) SetSoundMapperPlayback(playback.other.c_str());
-    if (!recording.handset.empty()) SendSkypeCommandf("SET AUDIO_IN %s", recording.handset.c_str());
-    if (!recording.other.empty()) result = SetSoundMapperRecord(recording.other.c_str());
+    if (const char* name = NameOf(playback.handset)) SendSkypeCommandf("SET AUDIO_OUT %s", name);
+    if (const char* name = NameOf(playback.other)) SetSoundMapperPlayback(name);
+    if (const char* name = NameOf(recording.handset)) SendSkypeCommandf("SET AUDIO_IN %s", name);
+    if (const char* name = NameOf(recording.other)) result = SetSoundMapperRecord(name);
     return result;
 }
 

@@ -85,10 +85,6 @@ void DiscardQueuedSkypeEvents() {
     inbox.wakeUpPosted = false;
 }
 
-size_t QueuedSkypeEventCount() {
-    return inbox.events.size();
-}
-
 size_t DroppedSkypeEventCount() {
     return inbox.dropped;
 }

@@ -35,7 +35,6 @@ bool HandleQueuedSkypeEvents();
 // The end of the program: frees whatever was never handled.
 void DiscardQueuedSkypeEvents();
 
-size_t QueuedSkypeEventCount();
 size_t DroppedSkypeEventCount();  // turned away by the cap since the start
 void SetSkypeInboxLimits(SkypeInboxLimits limits);
 

@@ -16,17 +16,6 @@ namespace phonedock {
 UINT msgSkypeAttach = 0;
 UINT msgSkypeDiscover = 0;
 
-namespace {
-
-bool FormatSkypeCommandV(char (&out)[kSkypeCommandSize], const char* format, va_list args) {
-    const int length = std::vsnprintf(out, sizeof(out), format, args);
-    if (length >= 0 && static_cast<size_t>(length) < sizeof(out)) return true;
-    out[0] = '\0';
-    return false;
-}
-
-}  // namespace
-
 void RegisterSkypeMessages() {
     msgSkypeAttach = RegisterWindowMessageA("SkypeControlAPIAttach");
     msgSkypeDiscover = RegisterWindowMessageA("SkypeControlAPIDiscover");
@@ -49,21 +38,14 @@ LRESULT SendSkypeCommand(const char* text) {
     return static_cast<LRESULT>(result);
 }
 
-bool FormatSkypeCommand(char (&out)[kSkypeCommandSize], const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const bool fits = FormatSkypeCommandV(out, format, args);
-    va_end(args);
-    return fits;
-}
-
 LRESULT SendSkypeCommandf(const char* format, ...) {
     char command[kSkypeCommandSize];
     va_list args;
     va_start(args, format);
-    const bool fits = FormatSkypeCommandV(command, format, args);
+    const int length = std::vsnprintf(command, sizeof(command), format, args);
     va_end(args);
-    return fits ? SendSkypeCommand(command) : 0;
+    if (length < 0 || static_cast<size_t>(length) >= sizeof(command)) return 0;
+    return SendSkypeCommand(command);
 }
 
 // Never parsed here: the sender's data lives only as long as this call, and Skype may be in the middle of

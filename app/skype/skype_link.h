@@ -6,9 +6,8 @@
 
 namespace phonedock {
 
-// Private messages of the main window.
-constexpr UINT WM_SKYPE_NOTIFICATION = WM_USER + 1;   // what Skype sent waits in the program's queue
-constexpr UINT WM_SKYPE_ATTACH_STATUS = WM_USER + 2;  // wParam Skype's API window, lParam the status
+// The main window's private message: what Skype sent waits in the program's queue.
+constexpr UINT WM_SKYPE_NOTIFICATION = WM_USER + 1;
 constexpr UINT_PTR SKYPE_WATCHDOG_TIMER = 1001;
 constexpr UINT kWatchdogPeriodMs = 2000;
 
@@ -31,16 +30,9 @@ LRESULT SendSkypeCommand(const char* text);
 // Room for one command, its terminating NUL included.
 constexpr size_t kSkypeCommandSize = 100;
 
-// Formats a command printf-style into `out`, always NUL-terminated. A command that does not fit is not cut
-// short, since a shortened command is a different one (another device, another call): `out` is left empty
-// and false is returned.
-bool FormatSkypeCommand(char (&out)[kSkypeCommandSize], const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 2, 3)))
-#endif
-    ;
-// Formats a command as FormatSkypeCommand does and sends it; one that does not fit is not sent, and the
-// answer is then 0, as when detached.
+// Formats a command printf-style into kSkypeCommandSize bytes and sends it. A command that does not fit is
+// not sent at all, since a shortened command is a different one (another device, another call); the answer
+// is then 0, as when detached.
 LRESULT SendSkypeCommandf(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))

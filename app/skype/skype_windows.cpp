@@ -77,7 +77,7 @@ HWND FindSkypeEditField() {
     const HWND main = FindSkypeMainWindow();
     if (main == nullptr) return nullptr;
     HWND edit = nullptr;
-    if (!EnumChildWindows(main, MatchEditChild, reinterpret_cast<LPARAM>(&edit))) GetLastError();
+    EnumChildWindows(main, MatchEditChild, reinterpret_cast<LPARAM>(&edit));  // FALSE also when it found one
     return edit;
 }
 

@@ -3,23 +3,53 @@
 
 #include "audio/device_choice.h"
 
+#include <string>
+#include <vector>
+
+using phonedock::AudioDevice;
 using phonedock::ChooseDevices;
 using phonedock::NamesUsbDevice;
 
+namespace {
+
+// Devices numbered 0, 1, 2... in the order given.
+std::vector<AudioDevice> Numbered(const std::vector<std::string>& names) {
+    std::vector<AudioDevice> devices;
+    for (const std::string& name : names) devices.push_back({static_cast<unsigned>(devices.size()), name});
+    return devices;
+}
+
+}  // namespace
+
 TEST(DeviceChoice, TheFirstUsbDeviceIsTheHandsetsAndVirtualDevicesAreNeverChosen) {
-    auto choice =
-        ChooseDevices({"Virtual Cable", "Onboard Digital Audio", "USB Audio Device", "USB Speaker"});
-    EXPECT_EQ(choice.handset, "USB Audio Device");
-    EXPECT_EQ(choice.other, "Onboard Digital Audio");
+    auto choice = ChooseDevices(
+        Numbered({"Virtual Cable", "Onboard Digital Audio", "USB Audio Device", "USB Speaker"}));
+    ASSERT_TRUE(choice.handset && choice.other);
+    EXPECT_EQ(choice.handset->name, "USB Audio Device");
+    EXPECT_EQ(choice.handset->id, 2u);
+    EXPECT_EQ(choice.other->name, "Onboard Digital Audio");
+    EXPECT_EQ(choice.other->id, 1u);
 
-    choice = ChooseDevices({"usb headset", "Virtual Cable"});  // "usb" in lower case is an ordinary device
-    EXPECT_EQ(choice.handset, "");
-    EXPECT_EQ(choice.other, "usb headset");
+    // "usb" in lower case is an ordinary device
+    choice = ChooseDevices(Numbered({"usb headset", "Virtual Cable"}));
+    EXPECT_FALSE(choice.handset);
+    ASSERT_TRUE(choice.other);
+    EXPECT_EQ(choice.other->name, "usb headset");
 
-    choice = ChooseDevices({"USB Audio Device", "Virtual Mixer"});
-    EXPECT_EQ(choice.other, "");
+    choice = ChooseDevices(Numbered({"USB Audio Device", "Virtual Mixer"}));
+    EXPECT_FALSE(choice.other);
     choice = ChooseDevices({});
-    EXPECT_EQ(choice.handset, "");
+    EXPECT_FALSE(choice.handset);
+    EXPECT_FALSE(choice.other);
+}
+
+// A device whose capabilities could not be read is missing from the list: the chosen device keeps its own
+// number, not its place in the list.
+TEST(DeviceChoice, AChosenDeviceKeepsItsSystemNumber) {
+    const auto choice = ChooseDevices({{1, "Onboard HD Audio"}, {3, "USB Audio Device"}});
+    ASSERT_TRUE(choice.handset && choice.other);
+    EXPECT_EQ(choice.handset->id, 3u);
+    EXPECT_EQ(choice.other->id, 1u);
 }
 
 TEST(DeviceChoice, ARegistryValueIsSearchedOnlyWithinWhatWasRead) {

@@ -88,7 +88,7 @@ TEST_F(KeyDispatchTest, LiftingTellsSkypeOnceAndASecondLiftNothing) {
     handset->setOffHook(true);
     EXPECT_TRUE(skype->WaitForCommands(mark + 2));
     SettleKeys(*handset);
-    phonedock::OnHandsetKey(80);  // off hook again without going on hook: nothing
+    phonedock::OnHandsetKey(KEY_OFF_HOOK);  // off hook again without going on hook: nothing
     Texts all = skype->Commands();
     EXPECT_EQ(Texts(all.begin() + static_cast<long>(mark), all.end()), (Texts{"FOCUS", "HOOK OFF"}));
 }
@@ -107,8 +107,8 @@ TEST_F(KeyDispatchTest, KeysThatReachTheProgramAfterTheHandsetWasPulledOutDoNoth
     handset->unplug();
     Settle();
     ASSERT_NE(phonedock::handsetAbsent.load(), 0);
-    phonedock::OnHandsetKey(5);
-    phonedock::OnHandsetKey(50);
+    phonedock::OnHandsetKey(KEY_0 + 5);
+    phonedock::OnHandsetKey(KEY_YES);
     EXPECT_EQ(skype->Commands().size(), mark);
     EXPECT_EQ(Tones(), 0u);
 }

@@ -2,7 +2,10 @@
 // coming back.
 #include "phonedock_fixture.h"
 #include "skype/skype_process.h"
+#include "scripted_skype.h"
 #include "skype/skype_link.h"
+
+#include <cstring>
 
 using namespace std::chrono_literals;
 
@@ -160,17 +163,31 @@ TEST_F(SkypeLinkTest, CallsEndWithASkypeThatVanishedAndANewCallRingsAfterItsRetu
         EXPECT_EQ(command.find("FINISHED"), std::string::npos);
 }
 
-// A command is formatted whole or not at all: a shortened one would name another device or call.
-TEST(SkypeCommandFormat, FitsUpToTheLastByteAndRefusesOneMore) {
-    char out[phonedock::kSkypeCommandSize];
-    EXPECT_TRUE(phonedock::FormatSkypeCommand(out, "SET CALL %d STATUS %s", 42, "FINISHED"));
-    EXPECT_STREQ(out, "SET CALL 42 STATUS FINISHED");
+// Attach statuses count only as Skype's own Attach message: a private message WM_USER + 2 with an attach
+// status, posted by any program, neither attaches nor asks anyone to attach.
+TEST_F(SkypeLinkTest, AnAttachStatusPostedByAnyProgramChangesNothing) {
+    winsim::setPlaybackDevices({"USB Audio Device"});
+    AddHandset();
+    StartProgram();
+    ScriptedSkype other;  // starts after the program's one Discover, so it is never asked to attach
+    PostMessageA(MainWindow(), WM_USER + 2, reinterpret_cast<WPARAM>(other.window()), 0);
+    PostMessageA(MainWindow(), WM_USER + 2, reinterpret_cast<WPARAM>(other.window()), 0x8001);
+    Settle();
+    Tick();
+    EXPECT_EQ(TrayIconId(), 131);
+    EXPECT_TRUE(other.Commands().empty());  // no audio commands: not attached
+}
 
-    const std::string longest(phonedock::kSkypeCommandSize - 1 - 13, 'x');
-    EXPECT_TRUE(phonedock::FormatSkypeCommand(out, "SET AUDIO_IN %s", longest.c_str()));
-    EXPECT_EQ(std::string(out), "SET AUDIO_IN " + longest);
-
-    const std::string tooLong = longest + "y";
-    EXPECT_FALSE(phonedock::FormatSkypeCommand(out, "SET AUDIO_IN %s", tooLong.c_str()));
-    EXPECT_STREQ(out, "");
+// A command is sent whole or not at all: a shortened one would name another device or call.
+TEST_F(SkypeLinkTest, ACommandIsSentWholeUpToTheLastByteAndNotAtAllBeyond) {
+    AddHandset();
+    ScriptedSkype scripted;
+    StartProgram();
+    ASSERT_TRUE(WaitForTray(129));
+    const std::string longest(phonedock::kSkypeCommandSize - 1 - std::strlen("SET AUDIO_IN "), 'x');
+    phonedock::SendSkypeCommandf("SET AUDIO_IN %s", longest.c_str());
+    EXPECT_EQ(phonedock::SendSkypeCommandf("SET AUDIO_IN %s", (longest + "y").c_str()), 0);
+    phonedock::SendSkypeCommandf("SET CALL %d STATUS %s", 42, "FINISHED");
+    EXPECT_EQ(scripted.Commands(),
+              (std::vector<std::string>{"SET AUDIO_IN " + longest, "SET CALL 42 STATUS FINISHED"}));
 }

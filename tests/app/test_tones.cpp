@@ -30,9 +30,14 @@ TEST_F(TonesTest, TonesPlayOnTheFirstUsbDeviceElseOnDeviceZero) {
     winsim::setPlaybackDevices({"Speakers", "usb speaker"});  // "usb" in lower case is not the handset
     PlayDtmfTone(0);
     EXPECT_EQ(winsim::waveOutPlaybacks().back().deviceId, 0u);
+    // A device that cannot say its name is passed over, and the next one plays under its own number.
+    winsim::setPlaybackDevices({"Speakers", "USB Audio Device", "USB Headset"});
+    winsim::failPlaybackDeviceCaps(1);
+    PlayDtmfTone(0);
+    EXPECT_EQ(winsim::waveOutPlaybacks().back().deviceId, 2u);
     winsim::setPlaybackDevices({});
     PlayDtmfTone(0);
-    EXPECT_EQ(winsim::waveOutPlaybacks().size(), 4u);  // no device: nothing played
+    EXPECT_EQ(winsim::waveOutPlaybacks().size(), 5u);  // no device: nothing played
     EXPECT_EQ(winsim::openWaveOutCount(), 0u);
 }
 

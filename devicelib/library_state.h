@@ -22,13 +22,11 @@
 
 namespace vocetta {
 
-// The handset as the commands see it: its display image, its ids and its current connection.
+// The handset as the commands see it: its display image and its current connection.
 struct HandsetDevice {
     // Guards the display image, the current connection and every output report from building to writing.
     std::mutex mutex;
     LcdImage lcdImage;
-    USHORT vendorId = 0;
-    USHORT productId = 0;
     std::shared_ptr<HandsetConnection> connection;  // null while no handset is open
     // Reads off hook before a handset was ever opened.
     std::atomic<int32_t> hookStatus{HOOK_OFF};
@@ -127,9 +125,10 @@ struct LibraryState {
 
 LibraryState& Library();
 
-// Forgets the open handset, then takes up the first HID interface with these ids that can carry reports,
-// its hook status not known yet. Answers whether one was found.
-bool FindHandset(USHORT vendorId, USHORT productId);
+// Forgets the open handset, then takes up the first HID interface with the handset's ids that can carry
+// reports. The new connection's hook status is not known yet, and the poll compares the first one it learns
+// against on hook. Answers whether one was found.
+bool FindHandset();
 // Forgets the open handset. A read in progress gives up at once and lets go of it then.
 void CloseHandset();
 

@@ -63,9 +63,6 @@ void SetKeyCallback(KeyEventCallback callback) {
 bool KeyCallbackBound() {
     return Library().keys.callback.load() != nullptr;
 }
-void ResetPreviousHookState() {
-    Library().keys.previousHook = HOOK_ON;
-}
 
 PollResult PollOnce(const ReaderEvents& events) {
     KeyState& keys = Library().keys;

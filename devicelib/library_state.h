@@ -88,14 +88,14 @@ struct EepromMailbox {
     std::array<uint8_t, kEepromBlockSize> block{};
 };
 
-// Key and hook reports that an EEPROM exchange read on its way to the answer, kept for the reader. They
-// belong to the connection they came from. Guarded by the intake.
-struct HeldReports {
+// Key and hook reports read and not yet taken by the reader: an EEPROM read that reads on its own thread
+// meets them on its way to the answer. They belong to the connection they came from. Guarded by the intake.
+struct KeyReportQueue {
     std::weak_ptr<HandsetConnection> connection;
     std::deque<std::array<uint8_t, kInputReportSize>> reports;
 };
 
-// The turn at taking the next input report, which the reader and an EEPROM exchange share (see
+// The turn at reading and routing the next input report, which the reader and an EEPROM read share (see
 // report_intake.h for how they take turns).
 class Intake {
   public:
@@ -119,7 +119,7 @@ struct LibraryState {
     ReaderThreads readers;
     KeyState keys;
     Intake intake;
-    HeldReports held;
+    KeyReportQueue keyReports;
     EepromMailbox mailbox;
 };
 

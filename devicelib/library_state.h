@@ -15,7 +15,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -88,13 +87,6 @@ struct EepromMailbox {
     std::array<uint8_t, kEepromBlockSize> block{};
 };
 
-// Key and hook reports read and not yet taken by the reader: an EEPROM read that reads on its own thread
-// meets them on its way to the answer. They belong to the connection they came from. Guarded by the intake.
-struct KeyReportQueue {
-    std::weak_ptr<HandsetConnection> connection;
-    std::deque<std::array<uint8_t, kInputReportSize>> reports;
-};
-
 // The turn at reading and routing the next input report, which the reader and an EEPROM read share (see
 // report_intake.h for how they take turns).
 class Intake {
@@ -119,7 +111,6 @@ struct LibraryState {
     ReaderThreads readers;
     KeyState keys;
     Intake intake;
-    KeyReportQueue keyReports;
     EepromMailbox mailbox;
 };
 

@@ -49,10 +49,6 @@ namespace {
 // As many key reports as the handle's own queue keeps: past that the oldest goes, as it would there.
 constexpr size_t kKeyReportLimit = 32;
 
-bool SameConnection(const std::weak_ptr<HandsetConnection>& a, const std::shared_ptr<HandsetConnection>& b) {
-    return !a.owner_before(b) && !b.owner_before(a);
-}
-
 // How much of an input report of this connection is kept.
 size_t KeptLength(const HandsetConnection& connection) {
     return std::min<size_t>(connection.inputReportLength, kInputReportSize);
@@ -78,13 +74,9 @@ Routed RouteReport(const std::shared_ptr<HandsetConnection>& connection,
                    const std::array<uint8_t, kInputReportSize>& report) {
     switch (report[kReportClassByte]) {
         case REPORT_CONTROL: {
-            KeyReportQueue& queue = Library().keyReports;
-            if (!SameConnection(queue.connection, connection)) {
-                queue.reports.clear();
-                queue.connection = connection;
-            }
-            if (queue.reports.size() >= kKeyReportLimit) queue.reports.pop_front();
-            queue.reports.push_back(report);
+            auto& queue = connection->keyReports;
+            if (queue.size() >= kKeyReportLimit) queue.pop_front();
+            queue.push_back(report);
             return Routed::Key;
         }
         case REPORT_EEPROM:
@@ -95,14 +87,10 @@ Routed RouteReport(const std::shared_ptr<HandsetConnection>& connection,
 
 bool TakeKeyReport(const std::shared_ptr<HandsetConnection>& connection,
                    std::array<uint8_t, kInputReportSize>& report) {
-    KeyReportQueue& queue = Library().keyReports;
-    if (queue.reports.empty()) return false;
-    if (!SameConnection(queue.connection, connection)) {
-        queue.reports.clear();
-        return false;
-    }
-    report = queue.reports.front();
-    queue.reports.pop_front();
+    auto& queue = connection->keyReports;
+    if (queue.empty()) return false;
+    report = queue.front();
+    queue.pop_front();
     return true;
 }
 

@@ -43,8 +43,7 @@ enum class Routed {
 Routed RouteReport(const std::shared_ptr<HandsetConnection>& connection,
                    const std::array<uint8_t, kInputReportSize>& report);
 
-// Requires the intake. Takes the oldest key or hook report of `connection`; those of an earlier connection
-// are dropped.
+// Requires the intake. Takes the oldest key or hook report read from `connection`.
 bool TakeKeyReport(const std::shared_ptr<HandsetConnection>& connection,
                    std::array<uint8_t, kInputReportSize>& report);
 

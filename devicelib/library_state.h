@@ -1,7 +1,7 @@
 // Everything the library remembers from one call to the next, in one record: the handset and its
 // connection, the owner window with its callbacks and device notifications, the reader threads, what the
-// poll remembers about keys and the hook, and the hand-over of input reports between the reader and an
-// EEPROM exchange. There is one record per process, reached through Library() alone.
+// poll remembers about keys and the hook, the turn at reading input reports, and the EEPROM answer handed
+// to the read waiting for it. There is one record per process, reached through Library() alone.
 #pragma once
 
 #include <windows.h>

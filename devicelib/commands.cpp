@@ -25,42 +25,16 @@ bool SendReport(size_t needed, Build build) {
     return WriteOutputReport(*device.connection, needed);
 }
 
-// Empties the handle's queue before a request goes out: an answer found there came before the request, so
-// it answers an earlier one that was given up. Requires the intake and a closed window.
-void DiscardQueuedAnswers(const std::shared_ptr<HandsetConnection>& connection) {
-    // A queued report completes a read at once; the short wait only lets its completion arrive.
-    constexpr DWORD kQueuedReportWaitMs = 5;
-    constexpr int kMostReports = 2 * static_cast<int>(kHeldReportLimit);  // a handset that never stops
-    std::array<uint8_t, kInputReportSize> report{};
-    for (int i = 0; i < kMostReports; ++i) {
-        if (ReadInputReport(*connection, {}, kQueuedReportWaitMs, report) != ReadOutcome::Report) return;
-        TakeUpForExchange(connection, report, KeptLength(*connection));
-    }
-}
-
 // Sends the read request for the block at `blockStart`. The window opens once the request is out, before
 // the reader may read again: an answer queued before the request is discarded, one that comes after it is
 // this block's.
 bool RequestBlock(const std::shared_ptr<HandsetConnection>& connection, uint8_t blockStart) {
     IntakeHold intake;
-    DiscardQueuedAnswers(connection);
+    RouteQueuedReports(connection);
     const bool sent =
         SendReport(kEepromRequestReportSize, [=](uint8_t* r) { BuildEepromReadRequest(r, blockStart); });
     if (sent) OpenEepromWindow();
     return sent;
-}
-
-// Reads the answer without the reader: key reports on the way are held for the reader; the first class-2
-// report is the answer.
-void ReadAnswerItself(const std::shared_ptr<HandsetConnection>& connection) {
-    std::array<uint8_t, kInputReportSize> report{};
-    const DWORD start = GetTickCount();
-    for (DWORD elapsed = 0; elapsed < kReadTimeoutMs; elapsed = GetTickCount() - start) {
-        IntakeHold intake;
-        if (ReadInputReport(*connection, {}, kReadTimeoutMs - elapsed, report) != ReadOutcome::Report ||
-            TakeUpForExchange(connection, report, KeptLength(*connection)))
-            break;
-    }
 }
 
 }  // namespace
@@ -87,7 +61,7 @@ bool ReadEepromBlock(uint8_t blockStart, uint8_t* destination) {
     const bool readsItself = !ReaderTakesReports();
     if (!RequestBlock(connection, blockStart)) return false;
     Sleep(kEepromAnswerDelayMs);
-    if (readsItself) ReadAnswerItself(connection);
+    if (readsItself) ReadUntilAnswered(connection);
     // Not reading itself, the exchange waits for the reader to hand the answer over; reading itself, it only
     // looks whether a reader that started meanwhile did.
     const bool answered = TakeEepromAnswer(readsItself ? 0 : kReadTimeoutMs, destination);

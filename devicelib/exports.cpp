@@ -1,17 +1,15 @@
-// The 14 exported functions, and the window subclass that watches for the handset coming and going.
+// The 14 exported functions.
 #include "usbphone.h"
-
-#include <dbt.h>
 
 #include "commands.h"
 #include "hid_io.h"
+#include "hotplug.h"
 #include "library_state.h"
+#include "owner_window.h"
 #include "reader.h"
 
-#include <atomic>
 #include <cstring>
 #include <iterator>
-#include <mutex>
 
 namespace vocetta {
 namespace {
@@ -36,97 +34,6 @@ constexpr int kCapacity[] = {
     1,
 };
 
-// Takes the place of the registration in `slot`, letting go of the one it held.
-void Replace(std::atomic<HDEVNOTIFY>& slot, DeviceNotificationOwner registration) {
-    const DeviceNotificationOwner old(slot.exchange(registration.Release()));
-}
-
-void Unregister(std::atomic<HDEVNOTIFY>& slot) {
-    Replace(slot, {});
-}
-
-// Registers for events on the open handset's handle (its removal), replacing an earlier registration.
-void WatchHandleRemoval(HWND window) {
-    std::atomic<HDEVNOTIFY>& slot = Library().binding.handleNotification;
-    Unregister(slot);
-    if (auto connection = Library().device.CurrentConnection())
-        Replace(slot, RegisterHandleNotification(window, *connection));
-}
-
-// Registers for the arrival and removal of any HID interface, so a handset plugged in later is seen, and
-// the open handset's removal too where its handle's removal is never announced.
-void WatchInterfaceArrival(HWND window) {
-    std::atomic<HDEVNOTIFY>& slot = Library().binding.interfaceNotification;
-    Unregister(slot);
-    Replace(slot, RegisterHidInterfaceNotification(window));
-}
-
-bool HandsetHandleOpen() {
-    auto connection = Library().device.CurrentConnection();
-    return connection && connection->syncHandle;
-}
-
-// Looks for the handset and, when it is there, takes it up: marks it open, starts its hook poll from on
-// hook, registers for its removal and starts the reader. Answers whether the handset was found.
-//
-// USBPhone_Open and a handset's arrival both come here, so both set the flag and the hook state before the
-// reader starts. That is safe for Open as well:
-//  - the open flag is read only by the arrival and removal handlers on the owner window's thread, never by
-//    an export that a key callback or another thread can call; and a removal can come only once the handle
-//    is registered, when the flag is already set, so none is ignored;
-//  - the reader compares hook changes against the state reset here, so its first poll never compares
-//    against the hook state an earlier opening left;
-//  - a reader that cannot start does not change the answer: the handset is open for the commands, and
-//    USBPhone_Open still succeeds.
-bool OpenHandset(HWND window) {
-    OwnerBinding& binding = Library().binding;
-    if (!FindHandset(kHandsetVendorId, kHandsetProductId) || !HandsetHandleOpen()) return false;
-    binding.handsetOpen = true;
-    ResetPreviousHookState();
-    if (IsNtFamily()) WatchHandleRemoval(window);
-    StartReader();
-    return true;
-}
-
-void OnHandsetArrival(HWND window) {
-    OwnerBinding& binding = Library().binding;
-    if (binding.handsetOpen || !OpenHandset(window)) return;
-    if (PlugCallback plug = binding.plugCallback) plug(1, 0);
-}
-
-// The removal of the open handset, announced for its handle or for its interface, whichever comes first: the
-// other then finds it closed. A removal of any other device changes nothing.
-void OnHandsetRemoval(LPARAM lParam) {
-    OwnerBinding& binding = Library().binding;
-    const auto connection = Library().device.CurrentConnection();
-    if (!binding.handsetOpen || !connection || !BroadcastConcerns(lParam, *connection)) return;
-    binding.handsetOpen = false;
-    if (IsNtFamily()) Unregister(binding.handleNotification);
-    if (PlugCallback plug = binding.plugCallback) plug(0, 0);
-    StopReader();
-}
-
-void OnDeviceChange(HWND window, WPARAM event, LPARAM lParam) {
-    switch (event) {
-        case DBT_DEVICEARRIVAL: OnHandsetArrival(window); break;
-        case DBT_DEVICEREMOVECOMPLETE: OnHandsetRemoval(lParam); break;
-        default: break;
-    }
-}
-
-// Stands in front of the owner window's own procedure from USBPhone_Bind on.
-LRESULT CALLBACK LibraryWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE) {
-        USBPhone_Bind(nullptr, nullptr);
-        USBPhone_Close();
-    } else if (message == WM_DEVICECHANGE && IsNtFamily()) {
-        OnDeviceChange(window, wParam, lParam);
-    }
-    const WNDPROC next = Library().binding.savedProc;
-    return next != nullptr ? CallWindowProcA(next, window, message, wParam, lParam)
-                           : DefWindowProcA(window, message, wParam, lParam);
-}
-
 bool EepromRangeOk(int address, int length) {
     if ((address & 0xFF) + (length & 0xFF) <= kMaxEepromAddress) return true;
     Library().lastError = USBPHONE_ERR_RANGE;
@@ -144,41 +51,17 @@ int __cdecl USBPhone_Open(HWND window) {
     OwnerBinding& binding = Library().binding;
     binding.owner = window;
     int result = 0;
-    if (!OpenHandset(window)) {
+    if (!TakeUpHandset(window)) {
         binding.handsetOpen = false;
         Library().lastError = USBPHONE_ERR_NO_DEVICE;
         result = -1;
     }
-    if (IsNtFamily()) WatchInterfaceArrival(window);
+    if (IsNtFamily()) WatchForHandsets(window);
     return result;
 }
 
 int __cdecl USBPhone_Bind(KeyEventCallback onKey, PlugCallback onPlug) {
-    OwnerBinding& binding = Library().binding;
-    // The window thread (WM_CLOSE) and a caller's thread (USBPhone_Close) may bind at the same time.
-    std::lock_guard<std::mutex> lock(binding.bindMutex);
-    // The saved procedure is published only once the new subclass is in place, so the library's window
-    // procedure, which may be running meanwhile, always has the owner's procedure to pass messages on to.
-    WNDPROC saved = binding.savedProc;
-    HWND subclassed = binding.subclassed;
-    if (saved != nullptr) {
-        if (subclassed != nullptr)
-            SetWindowLongPtrA(subclassed, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved));
-        saved = nullptr;
-        subclassed = nullptr;
-        binding.plugCallback = nullptr;
-    }
-    if (const HWND owner = binding.owner) {
-        const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(owner, GWLP_WNDPROC));
-        if (current != nullptr && current != &LibraryWndProc) {
-            saved = current;
-            subclassed = owner;
-            SetWindowLongPtrA(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LibraryWndProc));
-            if (onPlug != nullptr) binding.plugCallback = onPlug;
-        }
-    }
-    binding.savedProc = saved;
-    binding.subclassed = subclassed;
+    SubclassOwnerWindow(onPlug);
     if (onKey != nullptr) SetKeyCallback(onKey);
     return 0;
 }
@@ -197,11 +80,7 @@ int __cdecl USBPhone_DisplayLCD(int mode, int iconOn, int barLevel, const char* 
 }
 
 int __cdecl USBPhone_Close(void) {
-    OwnerBinding& binding = Library().binding;
-    if (IsNtFamily()) {
-        Unregister(binding.interfaceNotification);
-        Unregister(binding.handleNotification);
-    }
+    if (IsNtFamily()) StopWatching();
     USBPhone_Bind(nullptr, nullptr);
     StopReader();
     // The library is unloaded after this: no reader may still run its code.

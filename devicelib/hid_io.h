@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -53,6 +54,9 @@ struct HandsetConnection {
     std::mutex readMutex;  // one reading thread at a time: the reader, or an EEPROM exchange reading itself
     std::unique_ptr<InputRead> read;  // guarded by readMutex
     std::vector<uint8_t> output;      // guarded by HandsetDevice::mutex
+    // Key and hook reports read and not yet taken by the reader (an EEPROM read reading on its own thread
+    // meets them on its way to the answer); they go with the connection. Guarded by the library's intake.
+    std::deque<std::array<uint8_t, kInputReportSize>> keyReports;
 };
 
 bool IsNtFamily();

@@ -9,19 +9,15 @@ LibraryState& Library() {
     return state;
 }
 
-bool FindHandset(USHORT vendorId, USHORT productId) {
-    HandsetDevice& device = Library().device;
-    {
-        std::lock_guard<std::mutex> lock(device.mutex);
-        device.vendorId = vendorId;
-        device.productId = productId;
-    }
+bool FindHandset() {
     CloseHandset();
-    auto connection = OpenHandsetInterface(vendorId, productId);
+    auto connection = OpenHandsetInterface(kHandsetVendorId, kHandsetProductId);
     if (!connection) return false;
+    HandsetDevice& device = Library().device;
     std::lock_guard<std::mutex> lock(device.mutex);
     device.connection = std::move(connection);
     device.hookStatus = HOOK_UNKNOWN;
+    Library().keys.previousHook = HOOK_ON;
     return true;
 }
 

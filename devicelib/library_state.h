@@ -1,7 +1,7 @@
 // Everything the library remembers from one call to the next, in one record: the handset and its
 // connection, the owner window with its callbacks and device notifications, the reader threads, what the
-// poll remembers about keys and the hook, and the hand-over of input reports between the reader and an
-// EEPROM exchange. There is one record per process, reached through Library() alone.
+// poll remembers about keys and the hook, the turn at reading input reports, and the EEPROM answer handed
+// to the read waiting for it. There is one record per process, reached through Library() alone.
 #pragma once
 
 #include <windows.h>
@@ -15,20 +15,17 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 namespace vocetta {
 
-// The handset as the commands see it: its display image, its ids and its current connection.
+// The handset as the commands see it: its display image and its current connection.
 struct HandsetDevice {
     // Guards the display image, the current connection and every output report from building to writing.
     std::mutex mutex;
     LcdImage lcdImage;
-    USHORT vendorId = 0;
-    USHORT productId = 0;
     std::shared_ptr<HandsetConnection> connection;  // null while no handset is open
     // Reads off hook before a handset was ever opened.
     std::atomic<int32_t> hookStatus{HOOK_OFF};
@@ -90,14 +87,7 @@ struct EepromMailbox {
     std::array<uint8_t, kEepromBlockSize> block{};
 };
 
-// Key and hook reports that an EEPROM exchange read on its way to the answer, kept for the reader. They
-// belong to the connection they came from. Guarded by the intake.
-struct HeldReports {
-    std::weak_ptr<HandsetConnection> connection;
-    std::deque<std::array<uint8_t, kInputReportSize>> reports;
-};
-
-// The turn at taking the next input report, which the reader and an EEPROM exchange share (see
+// The turn at reading and routing the next input report, which the reader and an EEPROM read share (see
 // report_intake.h for how they take turns).
 class Intake {
   public:
@@ -121,15 +111,15 @@ struct LibraryState {
     ReaderThreads readers;
     KeyState keys;
     Intake intake;
-    HeldReports held;
     EepromMailbox mailbox;
 };
 
 LibraryState& Library();
 
-// Forgets the open handset, then takes up the first HID interface with these ids that can carry reports,
-// its hook status not known yet. Answers whether one was found.
-bool FindHandset(USHORT vendorId, USHORT productId);
+// Forgets the open handset, then takes up the first HID interface with the handset's ids that can carry
+// reports. The new connection's hook status is not known yet, and the poll compares the first one it learns
+// against on hook. Answers whether one was found.
+bool FindHandset();
 // Forgets the open handset. A read in progress gives up at once and lets go of it then.
 void CloseHandset();
 

@@ -11,9 +11,6 @@ namespace vocetta {
 void SetKeyCallback(KeyEventCallback callback);
 bool KeyCallbackBound();
 
-// The hook state the poll compares against; set to on hook each time the handset is opened.
-void ResetPreviousHookState();
-
 // Starts the reader unless one exists. Answers whether a reader runs.
 bool StartReader();
 

@@ -33,18 +33,18 @@ PollStep NextCode(const ReaderEvents& events) {
         IntakeHold intake(events.wake);
         auto connection = device.CurrentConnection();
         if (!connection) return {KEY_NONE, ReadOutcome::Broken};
-        if (!TakeHeldReport(connection, report)) {
+        if (!TakeKeyReport(connection, report)) {
             const DWORD timeout = keys.lastReported == KEY_NONE ? INFINITE : kReadTimeoutMs;
             const ReadOutcome outcome =
                 ReadInputReport(*connection, {events.stop, events.wake}, timeout, report);
             if (outcome != ReadOutcome::Report) return {KEY_NONE, outcome};
-            // Handed over before the intake is let go, so no window opened later can take it. The answer
-            // of an exchange says nothing about the keys, so it leaves the repeat filter alone (a held key
-            // stays one press); a block nobody asked for is a poll without a key.
-            if (report[kReportClassByte] == REPORT_EEPROM) {
-                if (HandOverEepromAnswer(report, KeptLength(*connection)))
-                    return {KEY_NONE, ReadOutcome::GivenUp};
-                return {};
+            // Routed before the intake is let go, so no window opened later can take an answer read here. The
+            // answer of an EEPROM read says nothing about the keys, so it leaves the repeat filter alone (a
+            // held key stays one press); any other report that is no key report is a poll without a key.
+            switch (RouteReport(connection, report)) {
+                case Routed::Key: TakeKeyReport(connection, report); break;
+                case Routed::Answer: return {KEY_NONE, ReadOutcome::GivenUp};
+                case Routed::Dropped: return {};
             }
         }
     }
@@ -62,9 +62,6 @@ void SetKeyCallback(KeyEventCallback callback) {
 }
 bool KeyCallbackBound() {
     return Library().keys.callback.load() != nullptr;
-}
-void ResetPreviousHookState() {
-    Library().keys.previousHook = HOOK_ON;
 }
 
 PollResult PollOnce(const ReaderEvents& events) {

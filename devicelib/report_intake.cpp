@@ -46,45 +46,19 @@ IntakeHold::~IntakeHold() {
 
 namespace {
 
-bool SameConnection(const std::weak_ptr<HandsetConnection>& a, const std::shared_ptr<HandsetConnection>& b) {
-    return !a.owner_before(b) && !b.owner_before(a);
+// As many key reports as the handle's own queue keeps: past that the oldest goes, as it would there.
+constexpr size_t kKeyReportLimit = 32;
+
+// How much of an input report of this connection is kept.
+size_t KeptLength(const HandsetConnection& connection) {
+    return std::min<size_t>(connection.inputReportLength, kInputReportSize);
 }
 
-// Requires the intake.
-void HoldKeyReport(const std::shared_ptr<HandsetConnection>& connection,
-                   const std::array<uint8_t, kInputReportSize>& report) {
-    HeldReports& held = Library().held;
-    if (!SameConnection(held.connection, connection)) {
-        held.reports.clear();
-        held.connection = connection;
-    }
-    if (held.reports.size() >= kHeldReportLimit) held.reports.pop_front();
-    held.reports.push_back(report);
-}
-
-}  // namespace
-
-bool TakeHeldReport(const std::shared_ptr<HandsetConnection>& connection,
-                    std::array<uint8_t, kInputReportSize>& report) {
-    HeldReports& held = Library().held;
-    if (held.reports.empty()) return false;
-    if (!SameConnection(held.connection, connection)) {
-        held.reports.clear();
-        return false;
-    }
-    report = held.reports.front();
-    held.reports.pop_front();
-    return true;
-}
-
-bool TakeUpForExchange(const std::shared_ptr<HandsetConnection>& connection,
-                       const std::array<uint8_t, kInputReportSize>& report, size_t length) {
-    if (report[kReportClassByte] == REPORT_CONTROL) HoldKeyReport(connection, report);
-    return report[kReportClassByte] == REPORT_EEPROM && HandOverEepromAnswer(report, length);
-}
-
-bool HandOverEepromAnswer(const std::array<uint8_t, kInputReportSize>& report, size_t length) {
-    if (length < kEepromAnswerSize) return false;
+// Offers a class-2 report to a waiting EEPROM read. Answers whether one took it. A report too short to carry
+// a whole block is no answer.
+bool HandOverEepromAnswer(const HandsetConnection& connection,
+                          const std::array<uint8_t, kInputReportSize>& report) {
+    if (KeptLength(connection) < kEepromAnswerSize) return false;
     EepromMailbox& mailbox = Library().mailbox;
     std::lock_guard<std::mutex> lock(mailbox.mutex);
     if (!mailbox.waiting || mailbox.filled) return false;
@@ -92,6 +66,54 @@ bool HandOverEepromAnswer(const std::array<uint8_t, kInputReportSize>& report, s
     mailbox.filled = true;
     mailbox.arrived.notify_all();
     return true;
+}
+
+}  // namespace
+
+Routed RouteReport(const std::shared_ptr<HandsetConnection>& connection,
+                   const std::array<uint8_t, kInputReportSize>& report) {
+    switch (report[kReportClassByte]) {
+        case REPORT_CONTROL: {
+            auto& queue = connection->keyReports;
+            if (queue.size() >= kKeyReportLimit) queue.pop_front();
+            queue.push_back(report);
+            return Routed::Key;
+        }
+        case REPORT_EEPROM:
+            return HandOverEepromAnswer(*connection, report) ? Routed::Answer : Routed::Dropped;
+        default: return Routed::Dropped;
+    }
+}
+
+bool TakeKeyReport(const std::shared_ptr<HandsetConnection>& connection,
+                   std::array<uint8_t, kInputReportSize>& report) {
+    auto& queue = connection->keyReports;
+    if (queue.empty()) return false;
+    report = queue.front();
+    queue.pop_front();
+    return true;
+}
+
+void RouteQueuedReports(const std::shared_ptr<HandsetConnection>& connection) {
+    // A queued report completes a read at once; the short wait only lets its completion arrive.
+    constexpr DWORD kQueuedReportWaitMs = 5;
+    constexpr int kMostReports = 2 * static_cast<int>(kKeyReportLimit);  // a handset that never stops
+    std::array<uint8_t, kInputReportSize> report{};
+    for (int i = 0; i < kMostReports; ++i) {
+        if (ReadInputReport(*connection, {}, kQueuedReportWaitMs, report) != ReadOutcome::Report) return;
+        RouteReport(connection, report);
+    }
+}
+
+void ReadUntilAnswered(const std::shared_ptr<HandsetConnection>& connection) {
+    std::array<uint8_t, kInputReportSize> report{};
+    const DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; elapsed < kReadTimeoutMs; elapsed = GetTickCount() - start) {
+        IntakeHold intake;
+        if (ReadInputReport(*connection, {}, kReadTimeoutMs - elapsed, report) != ReadOutcome::Report ||
+            RouteReport(connection, report) == Routed::Answer)
+            break;
+    }
 }
 
 void OpenEepromWindow() {
@@ -109,10 +131,6 @@ bool TakeEepromAnswer(DWORD waitMs, uint8_t* destination) {
     if (answered) std::memcpy(destination, mailbox.block.data(), kEepromBlockSize);
     mailbox.waiting = false;
     return answered;
-}
-
-size_t KeptLength(const HandsetConnection& connection) {
-    return std::min<size_t>(connection.inputReportLength, kInputReportSize);
 }
 
 }  // namespace vocetta

@@ -1,9 +1,11 @@
-// How the reader and an EEPROM exchange share the handset's input reports. Taking the next input report,
-// from the held ones or the handle, happens while holding the intake, and so does an exchange's emptying of
-// the handle's queue before its request: a report is then decoded in the order the handset sent it, and a
-// stale answer read by the reader cannot reach a window opened meanwhile. The reader holds the intake while
-// it waits for a report, without a time-out when it has nothing else to wait for; an exchange that asks for
-// the intake cuts that wait short (the read stays pending) and gets the intake before the reader's next wait.
+// The handset's input reports on their way from the handle. Whoever reads one, the reader or an EEPROM read
+// that reads on its own thread, routes it by its class: key and hook reports to the connection's key reports,
+// which the reader takes in order, an EEPROM answer to the read waiting for it. Reading and routing happen
+// while holding the intake, and so does an EEPROM read's routing of the handle's queue before its request:
+// key reports then reach the callback in the order the handset sent them, and a stale answer cannot reach a
+// window opened meanwhile. The reader holds the intake while it waits for a report, without a time-out when
+// it has nothing else to wait for; an EEPROM read that asks for the intake cuts that wait short (the read
+// stays pending) and gets the intake before the reader's next wait.
 #pragma once
 
 #include <windows.h>
@@ -18,9 +20,6 @@
 
 namespace vocetta {
 
-// As many held key reports as the handle's own queue keeps: past that the oldest goes, as it would there.
-constexpr size_t kHeldReportLimit = 32;
-
 // Holds the intake for the reader, or for an exchange, while it lives.
 class IntakeHold {
   public:
@@ -31,20 +30,31 @@ class IntakeHold {
     ~IntakeHold();
 };
 
-// Requires the intake. The oldest key or hook report an exchange held for `connection`, if any; reports of
-// an earlier connection are dropped.
-bool TakeHeldReport(const std::shared_ptr<HandsetConnection>& connection,
-                    std::array<uint8_t, kInputReportSize>& report);
+// What became of a report that was read.
+enum class Routed {
+    Key,     // a key or hook report: it joined the connection's key reports
+    Answer,  // a class-2 report taken by the waiting EEPROM read
+    Dropped  // anything else: a class-2 report nobody waits for, or a class the handset does not send
+};
 
-// What an exchange does with a report it reads itself: a key or hook report is held for the reader, a
-// class-2 report is offered to the window (answers whether it was taken), anything else is dropped.
-// Requires the intake.
-bool TakeUpForExchange(const std::shared_ptr<HandsetConnection>& connection,
-                       const std::array<uint8_t, kInputReportSize>& report, size_t length);
+// Requires the intake. Routes a report read from `connection` by its class: a key or hook report joins the
+// connection's key reports, which the reader takes in the order they were read; a class-2 report goes to the
+// EEPROM read waiting for it, if one waits.
+Routed RouteReport(const std::shared_ptr<HandsetConnection>& connection,
+                   const std::array<uint8_t, kInputReportSize>& report);
 
-// Offers a class-2 report of `length` kept bytes to a waiting exchange. Answers whether one took it. A
-// report too short to carry a whole block is no answer.
-bool HandOverEepromAnswer(const std::array<uint8_t, kInputReportSize>& report, size_t length);
+// Requires the intake. Takes the oldest key or hook report read from `connection`.
+bool TakeKeyReport(const std::shared_ptr<HandsetConnection>& connection,
+                   std::array<uint8_t, kInputReportSize>& report);
+
+// Requires the intake and no EEPROM read waiting. Routes every report already queued on the handle: an
+// answer found there came before the request about to go out, so it answers an earlier read that was given
+// up, and nobody takes it.
+void RouteQueuedReports(const std::shared_ptr<HandsetConnection>& connection);
+
+// Reads and routes reports on the calling thread, for the read time-out at most, until the waiting EEPROM
+// read has its answer: for a read where the reader takes up no reports. Takes the intake for each report.
+void ReadUntilAnswered(const std::shared_ptr<HandsetConnection>& connection);
 
 // Opens the window for an answer, with none taken yet.
 void OpenEepromWindow();
@@ -52,8 +62,5 @@ void OpenEepromWindow();
 // Waits at most `waitMs` for the answer to be handed over, copies it to `destination` if it was, and closes
 // the window. Answers whether it was.
 bool TakeEepromAnswer(DWORD waitMs, uint8_t* destination);
-
-// How much of an input report of this connection is kept.
-size_t KeptLength(const HandsetConnection& connection);
 
 }  // namespace vocetta

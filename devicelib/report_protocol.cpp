@@ -77,7 +77,7 @@ constexpr int kClockSeparator = 1;  // the one between the clock's hour and minu
 constexpr int kFirstBar = 1;
 
 struct Cell {
-    int index;  // in the image
+    size_t index;  // in the image
     const Row* row;
     int column;  // left to right within the row
     Extra extra;
@@ -124,7 +124,7 @@ uint8_t SwapNibbles(uint8_t value) {
 
 // A cell's digit (or the indicator) changes; its extra segment stays.
 void SetDigit(Image& image, const Cell& cell, uint8_t segments) {
-    uint8_t& stored = image[static_cast<size_t>(cell.index)];
+    uint8_t& stored = image[cell.index];
     stored = static_cast<uint8_t>(segments | (stored & cell.row->extraBit));
 }
 
@@ -133,14 +133,14 @@ template <typename Decide>
 void SetExtras(Image& image, Extra extra, Decide lit) {
     for (const Cell& cell : kCells) {
         if (cell.extra != extra) continue;
-        uint8_t& stored = image[static_cast<size_t>(cell.index)];
+        uint8_t& stored = image[cell.index];
         stored =
             static_cast<uint8_t>((stored & cell.row->digitBits) | (lit(cell.which) ? cell.row->extraBit : 0));
     }
 }
 
 void Fill(Image& image, uint8_t value) {
-    for (const Cell& cell : kCells) image[static_cast<size_t>(cell.index)] = value;
+    for (const Cell& cell : kCells) image[cell.index] = value;
 }
 
 void ShowIndicator(Image& image, bool on) {

@@ -1,5 +1,6 @@
 #include "report_protocol.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vocetta {
@@ -43,66 +44,172 @@ constexpr Glyph kGlyphs[] = {
 
 // The display as the handset shows it, with the number of the cell behind each position:
 //
-//              16: indicator (bit 0), bar 1 (bit 4)
-//     upper    17  18  19  20  21                       bit 0 marks  Tu We Th Fr Sa
-//     lower    31  30  29  28  27  26  25  24  23  22   bit 4 lights b2 b3 b4 b5 b6 b7 : : Su Mo
+//              16: indicator, bar 1
+//     upper    17  18  19  20  21
+//     lower    31  30  29  28  27  26  25  24  23  22
 //
-// Each cell holds one digit's segments. Upper-row cells store them with their nibbles swapped; lower-row
-// cells keep bit 4 for their extra segment while the digit changes. Cells 0 to 15 are never written.
-constexpr uint8_t kIndicatorBit = 0x01;
-constexpr uint8_t kFirstBarBit = 0x10;
-constexpr uint8_t kExtraSegment = 0x10;  // bit 4 of a lower-row cell
-constexpr uint8_t kWeekdayBit = 0x01;    // bit 0 of an upper-row cell
-
-constexpr int kUpperRow[] = {17, 18, 19, 20, 21};                      // left to right
-constexpr int kLowerRow[] = {22, 23, 24, 25, 26, 27, 28, 29, 30, 31};  // right to left
-constexpr int kBarCells[] = {31, 30, 29, 28, 27, 26};                  // bars 2 to 7, in bit 4
-constexpr int kSeparatorCells[] = {24, 25};                            // the colons, in bit 4
-constexpr int kFirstBar = 1;                                           // bar 1 is in the indicator cell
-
-// Where each weekday is marked, Sunday first.
-struct WeekdayMark {
-    int cell;
-    uint8_t bit;
+// Cells 0 to 15 are never written. Each digit cell holds one digit's segments and one extra segment of its
+// own (a weekday mark, a separator or a bar); the indicator cell holds the indicator in place of a digit,
+// and bar 1.
+//
+// How a row stores its cells. A glyph written into an upper-row cell has its nibbles swapped, which leaves
+// the extra segment in bit 0; the lower row keeps glyphs as they are and the extra segment in bit 4. A new
+// digit keeps the extra segment, and a change of the extra segment keeps the digit's bits; in the indicator
+// cell that is the indicator alone.
+struct Row {
+    int lineStart;      // where the row's leftmost cell stands on the line of digits (below); -1: no digit
+    bool swapsNibbles;  // how a glyph is stored
+    uint8_t extraBit;   // the extra segment
+    uint8_t digitBits;  // what a change of the extra segment keeps
 };
-constexpr WeekdayMark kWeekdayMarks[] = {
-    {23, kExtraSegment}, {22, kExtraSegment}, {17, kWeekdayBit}, {18, kWeekdayBit},
-    {19, kWeekdayBit},   {20, kWeekdayBit},   {21, kWeekdayBit},
-};
+// clang-format off
+//                             lineStart  swapsNibbles  extraBit  digitBits
+constexpr Row kIndicatorRow = {-1,        false,        0x10,     0x01};
+constexpr Row kUpperRow =     { 0,        true,         0x01,     0xFE};
+constexpr Row kLowerRow =     { 5,        false,        0x10,     0xEF};
+// clang-format on
 
-// Free text, right-aligned: its last character in the rightmost lower cell, the row filled right to left,
-// then the upper row right to left.
-constexpr int kTextCells[] = {22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 21, 20, 19, 18, 17};
+// What an extra segment lights, and which of its kind it is: the bar's number, the weekday (0 Sunday), or
+// the separator's number.
+enum class Extra : uint8_t { Bar, Weekday, Separator };
+enum Weekday : int { kSunday, kMonday, kTuesday, kWednesday, kThursday, kFriday, kSaturday };
+constexpr int kClockSeparator = 1;  // the one between the clock's hour and minute
+constexpr int kFirstBar = 1;
 
-// A time text "hh:mm:ss" on the lower row: which character goes to which cell.
-struct Placement {
-    size_t position;
-    int cell;
+struct Cell {
+    size_t index;  // in the image
+    const Row* row;
+    int column;  // left to right within the row
+    Extra extra;
+    int which;
 };
-constexpr Placement kTimeTextPlacements[] = {{0, 27}, {1, 26}, {3, 25}, {4, 24}, {6, 23}, {7, 22}};
+// clang-format off
+constexpr Cell kCells[] = {
+    //cell  row             column  extra segment
+    {16,    &kIndicatorRow, 0,      Extra::Bar,       1},
+    {17,    &kUpperRow,     0,      Extra::Weekday,   kTuesday},
+    {18,    &kUpperRow,     1,      Extra::Weekday,   kWednesday},
+    {19,    &kUpperRow,     2,      Extra::Weekday,   kThursday},
+    {20,    &kUpperRow,     3,      Extra::Weekday,   kFriday},
+    {21,    &kUpperRow,     4,      Extra::Weekday,   kSaturday},
+    {22,    &kLowerRow,     9,      Extra::Weekday,   kMonday},
+    {23,    &kLowerRow,     8,      Extra::Weekday,   kSunday},
+    {24,    &kLowerRow,     7,      Extra::Separator, kClockSeparator},
+    {25,    &kLowerRow,     6,      Extra::Separator, 2},
+    {26,    &kLowerRow,     5,      Extra::Bar,       7},
+    {27,    &kLowerRow,     4,      Extra::Bar,       6},
+    {28,    &kLowerRow,     3,      Extra::Bar,       5},
+    {29,    &kLowerRow,     2,      Extra::Bar,       4},
+    {30,    &kLowerRow,     1,      Extra::Bar,       3},
+    {31,    &kLowerRow,     0,      Extra::Bar,       2},
+};
+// clang-format on
+
+// The fifteen digits read as one line: the upper row, then the lower row, each left to right. Text, time
+// and clock are each laid out on such a line; a NUL is a blank digit.
+constexpr size_t kLineLength = 15;
+using Line = std::array<char, kLineLength>;
+
+// A time text "hh:mm:ss": its six digits end the line, and the separators take the place of its colons.
 constexpr size_t kTimeTextLength = 8;
+constexpr size_t kTimeDigits = 6;
 
-// The clock: upper row "MM-DD", lower row "HH:MM" with one separator lit.
-struct DigitPair {
-    int tensCell;
-    int unitsCell;
-};
-constexpr DigitPair kClockMonth{17, 18}, kClockDay{20, 21};
-constexpr DigitPair kClockHour{25, 24}, kClockMinute{23, 22};
-constexpr int kClockDashCell = 19;
-constexpr int kClockSeparatorCell = 24;
+using Image = std::array<uint8_t, LcdImage::kCells>;
 
 constexpr int kDisplayImageOffset = 2;
 
-constexpr bool IsBarCell(int cell) {
-    for (int c : kBarCells) {
-        if (c == cell) return true;
-    }
-    return false;
-}
-
 uint8_t SwapNibbles(uint8_t value) {
     return static_cast<uint8_t>((value << 4) | (value >> 4));
+}
+
+// A cell's digit (or the indicator) changes; its extra segment stays.
+void SetDigit(Image& image, const Cell& cell, uint8_t segments) {
+    uint8_t& stored = image[cell.index];
+    stored = static_cast<uint8_t>(segments | (stored & cell.row->extraBit));
+}
+
+// Lights or darkens the extra segment of each cell of one kind, as `lit` decides by its number.
+template <typename Decide>
+void SetExtras(Image& image, Extra extra, Decide lit) {
+    for (const Cell& cell : kCells) {
+        if (cell.extra != extra) continue;
+        uint8_t& stored = image[cell.index];
+        stored =
+            static_cast<uint8_t>((stored & cell.row->digitBits) | (lit(cell.which) ? cell.row->extraBit : 0));
+    }
+}
+
+void Fill(Image& image, uint8_t value) {
+    for (const Cell& cell : kCells) image[cell.index] = value;
+}
+
+void ShowIndicator(Image& image, bool on) {
+    for (const Cell& cell : kCells) {
+        if (cell.row == &kIndicatorRow) SetDigit(image, cell, on ? kIndicatorRow.digitBits : 0);
+    }
+}
+
+// Bar n lights when the level is at least n; any level but 0 lights bar 1.
+void ShowBarLevel(Image& image, int level) {
+    SetExtras(image, Extra::Bar, [level](int bar) { return bar == kFirstBar ? level != 0 : level >= bar; });
+}
+
+void ShowLine(Image& image, const Line& line) {
+    for (const Cell& cell : kCells) {
+        if (cell.row->lineStart < 0) continue;
+        const uint8_t glyph = GlyphFor(line[static_cast<size_t>(cell.row->lineStart + cell.column)]);
+        SetDigit(image, cell, cell.row->swapsNibbles ? SwapNibbles(glyph) : glyph);
+    }
+}
+
+// Every digit, weekday mark and separator goes dark; the bars stay.
+void ClearText(Image& image) {
+    ShowLine(image, Line{});
+    SetExtras(image, Extra::Weekday, [](int) { return false; });
+    SetExtras(image, Extra::Separator, [](int) { return false; });
+}
+
+// Free text is right-aligned: its last character rightmost on the lower row, the ones before it leftwards
+// and on up into the upper row. Earlier characters are not shown.
+void ShowText(Image& image, const char* text) {
+    const size_t length = text != nullptr ? std::strlen(text) : 0;
+    const size_t shown = std::min(length, kLineLength);
+    Line line{};
+    std::copy_n(text + (length - shown), shown, line.end() - static_cast<std::ptrdiff_t>(shown));
+    ShowLine(image, line);
+}
+
+// Characters the text does not have show blank.
+void ShowTimeText(Image& image, const char* text) {
+    const size_t length = text != nullptr ? strnlen(text, kTimeTextLength) : 0;
+    Line line{};
+    size_t digit = kLineLength - kTimeDigits;
+    for (size_t i = 0; i < kTimeTextLength; ++i) {
+        if (i % 3 == 2) continue;  // a colon
+        line[digit++] = i < length ? text[i] : '\0';
+    }
+    ShowLine(image, line);
+    SetExtras(image, Extra::Separator, [](int) { return true; });
+}
+
+// Tens first, with a leading '0' below 10.
+void PutTwoDigits(Line& line, size_t position, int value) {
+    line[position] = static_cast<char>('0' + value / 10 % 10);
+    line[position + 1] = static_cast<char>('0' + value % 10);
+}
+
+// "MM-DD" fills the upper row and "hhmm" ends the lower row, with the clock's separator and the day's
+// mark lit.
+void ShowClock(Image& image, const ClockReading& clock) {
+    Line line{};
+    PutTwoDigits(line, 0, clock.month);
+    line[2] = '-';
+    PutTwoDigits(line, 3, clock.day);
+    PutTwoDigits(line, kLineLength - 4, clock.hour);
+    PutTwoDigits(line, kLineLength - 2, clock.minute);
+    ShowLine(image, line);
+    SetExtras(image, Extra::Separator, [](int separator) { return separator == kClockSeparator; });
+    SetExtras(image, Extra::Weekday, [&clock](int day) { return day == clock.weekday; });
 }
 
 }  // namespace
@@ -184,102 +291,30 @@ void BuildEepromReadEnd(uint8_t* report) {
 bool LcdImage::Apply(int mode, bool iconOn, int barLevel, const char* text, bool showClock,
                      const ClockReading& clock) {
     switch (mode) {
-        case LCD_CLEAR_ALL: FillImage(0x00); return true;
-        case LCD_INDICATOR:
-            cells_[kIndicatorCell] =
-                static_cast<uint8_t>((cells_[kIndicatorCell] & kFirstBarBit) | (iconOn ? kIndicatorBit : 0));
-            return true;
-        case LCD_BAR_LEVEL: SetBarLevel(barLevel); return true;
+        case LCD_CLEAR_ALL: Fill(cells_, 0x00); return true;
+        case LCD_INDICATOR: ShowIndicator(cells_, iconOn); return true;
+        case LCD_BAR_LEVEL: ShowBarLevel(cells_, barLevel); return true;
         case LCD_TEXT:
-            ClearText();
-            ShowText(text);
+            ClearText(cells_);
+            ShowText(cells_, text);
             return true;
         case LCD_CLOCK:
-            ClearText();
-            if (showClock) ShowClock(clock);
+            ClearText(cells_);
+            if (showClock) ShowClock(cells_, clock);
             return true;
-        case LCD_ALL_ON: FillImage(0xFF); return true;
+        case LCD_ALL_ON: Fill(cells_, 0xFF); return true;
         case LCD_TIME_TEXT:
-            ClearText();
-            ShowTimeText(text);
+            ClearText(cells_);
+            ShowTimeText(cells_, text);
             return true;
         default: return false;
     }
-}
-
-void LcdImage::FillImage(uint8_t value) {
-    for (int c = kIndicatorCell; c < kCells; ++c) cells_[c] = value;
-}
-
-void LcdImage::SetCell(int cell, char character) {
-    const uint8_t glyph = GlyphFor(character);
-    if (cell >= kLowerFirst && cell <= kLowerLast) {
-        cells_[cell] = static_cast<uint8_t>(glyph | (cells_[cell] & kExtraSegment));
-    } else if (cell >= kUpperFirst && cell <= kUpperLast) {
-        cells_[cell] = SwapNibbles(glyph);
-    }
-}
-
-// Every digit, weekday mark and separator goes dark; the bars stay.
-void LcdImage::ClearText() {
-    for (int c : kUpperRow) cells_[c] = 0x00;
-    for (int c : kLowerRow) cells_[c] &= IsBarCell(c) ? kExtraSegment : uint8_t{0x00};
 }
 
 void LcdImage::BuildDisplayReport(uint8_t* report) const {
     report[0] = 0;
     report[1] = REPORT_LCD;
     std::memcpy(report + kDisplayImageOffset, cells_.data(), cells_.size());
-}
-
-// Bar n lights when the level is at least n; any level but 0 lights bar 1.
-void LcdImage::SetBarLevel(int level) {
-    int bar = kFirstBar;
-    for (int c : kBarCells) {
-        ++bar;
-        if (level >= bar) {
-            cells_[c] |= kExtraSegment;
-        } else {
-            cells_[c] &= static_cast<uint8_t>(~kExtraSegment);
-        }
-    }
-    cells_[kIndicatorCell] =
-        static_cast<uint8_t>((cells_[kIndicatorCell] & kIndicatorBit) | (level != 0 ? kFirstBarBit : 0));
-}
-
-void LcdImage::ShowText(const char* text) {
-    const size_t length = text != nullptr ? std::strlen(text) : 0;
-    size_t fromEnd = 0;
-    for (int cell : kTextCells) {
-        SetCell(cell, fromEnd < length ? text[length - 1 - fromEnd] : '\0');
-        ++fromEnd;
-    }
-}
-
-// The colons are the separators. Characters the text does not have show blank.
-void LcdImage::ShowTimeText(const char* text) {
-    for (int c : kSeparatorCells) cells_[c] = kExtraSegment;
-    const size_t length = text != nullptr ? strnlen(text, kTimeTextLength) : 0;
-    for (const Placement& p : kTimeTextPlacements)
-        SetCell(p.cell, p.position < length ? text[p.position] : '\0');
-}
-
-void LcdImage::SetTwoDigits(int tensCell, int unitsCell, int value) {
-    SetCell(tensCell, static_cast<char>('0' + value / 10 % 10));
-    SetCell(unitsCell, static_cast<char>('0' + value % 10));
-}
-
-void LcdImage::ShowClock(const ClockReading& clock) {
-    SetTwoDigits(kClockMonth.tensCell, kClockMonth.unitsCell, clock.month);
-    SetCell(kClockDashCell, '-');
-    SetTwoDigits(kClockDay.tensCell, kClockDay.unitsCell, clock.day);
-    SetTwoDigits(kClockMinute.tensCell, kClockMinute.unitsCell, clock.minute);
-    cells_[kClockSeparatorCell] |= kExtraSegment;
-    SetTwoDigits(kClockHour.tensCell, kClockHour.unitsCell, clock.hour);
-    if (clock.weekday >= 0 && clock.weekday < static_cast<int>(std::size(kWeekdayMarks))) {
-        const WeekdayMark& mark = kWeekdayMarks[clock.weekday];
-        cells_[mark.cell] |= mark.bit;
-    }
 }
 
 }  // namespace vocetta

@@ -99,24 +99,17 @@ struct ClockReading {
     int minute = 0;
 };
 
-// The handset's display, one byte per cell. Cells 0 to 15 are never written. Cell 16 holds the indicator
-// (bit 0) and the first bar (bit 4); cells 17 to 21 are the upper row of digits, left to right, stored with
-// their nibbles swapped, bit 0 marking Tuesday to Saturday; cells 22 to 31 are the lower row, right to left,
-// bit 4 being each cell's extra segment (Monday, Sunday, two separators, bars 7 down to 2).
+// The handset's display image, one byte per cell, as the display report carries it: cells 16 to 31 are the
+// LCD (the indicator cell, an upper row of five digits and a lower row of ten), cells 0 to 15 are never
+// written.
 class LcdImage {
   public:
     static constexpr int kCells = 32;
-    static constexpr int kIndicatorCell = 16;
-    static constexpr int kUpperFirst = 17, kUpperLast = 21;
-    static constexpr int kLowerFirst = 22, kLowerLast = 31;
 
     // Runs display command `mode` (LCD_CLEAR_ALL to LCD_TIME_TEXT). Answers false, changing nothing, for any
     // other mode. `text` may be null (shown as empty). `clock` is read only by LCD_CLOCK.
     bool Apply(int mode, bool iconOn, int barLevel, const char* text, bool showClock,
                const ClockReading& clock);
-
-    void SetCell(int cell, char character);
-    void ClearText();
 
     // The display report: class byte and the image in bytes 2 to 33 of `report` (kDisplayReportSize bytes).
     void BuildDisplayReport(uint8_t* report) const;
@@ -125,13 +118,6 @@ class LcdImage {
     const std::array<uint8_t, kCells>& cells() const { return cells_; }
 
   private:
-    void FillImage(uint8_t value);
-    void ShowText(const char* text);
-    void ShowTimeText(const char* text);
-    void ShowClock(const ClockReading& clock);
-    void SetBarLevel(int level);
-    void SetTwoDigits(int tensCell, int unitsCell, int value);
-
     std::array<uint8_t, kCells> cells_{};
 };
 

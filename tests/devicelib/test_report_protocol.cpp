@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 using namespace vocetta;
 
@@ -12,10 +13,22 @@ namespace {
 
 const ClockReading kNoClock{};
 
-// Upper-row cells hold glyphs with swapped nibbles.
-uint8_t Upper(char c) {
-    const uint8_t g = GlyphFor(c);
-    return static_cast<uint8_t>((g << 4) | (g >> 4));
+using Cells = std::vector<uint8_t>;
+
+// The two rows as the handset shows them, left to right: the upper row is cells 17 to 21, the lower row
+// cells 31 down to 22. Expected bytes are the handset's glyphs: '0' EB, '1' 60, '2' C7, '3' E5, '4' 6C,
+// '5' AD, '6' AF, '7' E8, '8' EF, '9' ED, '#' 23, '*' and '+' 26, '-' 04; the upper row stores them with
+// their nibbles swapped ('0' BE), and bit 4 of a lower cell and bit 0 of an upper cell is its extra segment.
+Cells UpperRow(const LcdImage& image) {
+    Cells row;
+    for (int c = 17; c <= 21; ++c) row.push_back(image.cell(c));
+    return row;
+}
+
+Cells LowerRow(const LcdImage& image) {
+    Cells row;
+    for (int c = 31; c >= 22; --c) row.push_back(image.cell(c));
+    return row;
 }
 
 void ShowText(LcdImage& image, const char* text) {
@@ -71,22 +84,17 @@ TEST(Display, ClockShowsDateTimeSeparatorAndWeekday) {
     LcdImage image;
     // Wednesday 3 March, 09:05.
     ASSERT_TRUE(image.Apply(4, false, 0, nullptr, true, ClockReading{3, 3, 3, 9, 5}));
-    EXPECT_EQ(image.cell(17), 0xBE);
-    EXPECT_EQ(image.cell(18), 0x5F);  // '3' with the Wednesday mark
-    EXPECT_EQ(image.cell(19), 0x40);
-    EXPECT_EQ(image.cell(20), Upper('0'));
-    EXPECT_EQ(image.cell(21), Upper('3'));
-    EXPECT_EQ(image.cell(25), 0xEB);
-    EXPECT_EQ(image.cell(24), 0xFD);  // '9' with the separator
-    EXPECT_EQ(image.cell(23), GlyphFor('0'));
-    EXPECT_EQ(image.cell(22), 0xAD);
+    // "03-03" with the Wednesday mark on the second '3'; "0905" with the separator on the '9'.
+    EXPECT_EQ(UpperRow(image), (Cells{0xBE, 0x5F, 0x40, 0xBE, 0x5E}));
+    EXPECT_EQ(LowerRow(image), (Cells{0, 0, 0, 0, 0, 0, 0xEB, 0xFD, 0xEB, 0xAD}));
 
     // Sunday and Monday are marked in the lower row; showClock off leaves the text cleared.
     ASSERT_TRUE(image.Apply(4, false, 0, nullptr, true, ClockReading{12, 31, 0, 23, 59}));
-    EXPECT_EQ(image.cell(23), GlyphFor('5') | 0x10);
+    EXPECT_EQ(UpperRow(image), (Cells{0x06, 0x7C, 0x40, 0x5E, 0x06}));              // "12-31", no mark
+    EXPECT_EQ(LowerRow(image), (Cells{0, 0, 0, 0, 0, 0, 0xC7, 0xF5, 0xBD, 0xED}));  // '5' with Sunday
     ASSERT_TRUE(image.Apply(4, false, 0, nullptr, true, ClockReading{12, 31, 1, 23, 59}));
-    EXPECT_EQ(image.cell(22), GlyphFor('9') | 0x10);
-    EXPECT_EQ(image.cell(23), GlyphFor('5'));
+    EXPECT_EQ(UpperRow(image), (Cells{0x06, 0x7C, 0x40, 0x5E, 0x06}));
+    EXPECT_EQ(LowerRow(image), (Cells{0, 0, 0, 0, 0, 0, 0xC7, 0xF5, 0xAD, 0xFD}));  // '9' with Monday
     ASSERT_TRUE(image.Apply(4, false, 0, nullptr, false, ClockReading{12, 31, 1, 23, 59}));
     for (int c = 17; c <= 31; ++c) EXPECT_EQ(image.cell(c), 0) << c;
 }
@@ -94,17 +102,16 @@ TEST(Display, ClockShowsDateTimeSeparatorAndWeekday) {
 TEST(Display, TextIsRightAlignedOverBothRows) {
     LcdImage image;
     ShowText(image, "12345678901234567");
-    const char upper[] = "34567";
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(image.cell(17 + i), Upper(upper[i])) << i;
-    const char lower[] = "8901234567";  // cells 31 down to 22
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(image.cell(31 - i), GlyphFor(lower[i])) << i;
+    // "34567" above, "8901234567" below.
+    EXPECT_EQ(UpperRow(image), (Cells{0x5E, 0xC6, 0xDA, 0xFA, 0x8E}));
+    EXPECT_EQ(LowerRow(image), (Cells{0xEF, 0xED, 0xEB, 0x60, 0xC7, 0xE5, 0x6C, 0xAD, 0xAF, 0xE8}));
 
     ShowText(image, "+49");
-    EXPECT_EQ(image.cell(22), GlyphFor('9'));
-    EXPECT_EQ(image.cell(23), GlyphFor('4'));
-    EXPECT_EQ(image.cell(24), 0x26);
-    for (int c = 25; c <= 31; ++c) EXPECT_EQ(image.cell(c), 0) << c;
-    for (int c = 17; c <= 21; ++c) EXPECT_EQ(image.cell(c), 0) << c;
+    EXPECT_EQ(UpperRow(image), Cells(5, 0));
+    EXPECT_EQ(LowerRow(image), (Cells{0, 0, 0, 0, 0, 0, 0, 0x26, 0x6C, 0xED}));
+
+    ShowText(image, "*#-");
+    EXPECT_EQ(LowerRow(image), (Cells{0, 0, 0, 0, 0, 0, 0, 0x26, 0x23, 0x04}));
 
     // A space is a blank cell; any other character outside the glyph table is its own segment byte.
     ShowText(image, "A \x8B");
@@ -154,23 +161,16 @@ TEST(Display, BarLevelLightsBarsFromTheLeftAndCell16ForAnyNonzeroLevel) {
 TEST(Display, TimeTextUsesTheLowerRowAndBlanksWhatIsMissing) {
     LcdImage image;
     ASSERT_TRUE(image.Apply(6, false, 0, "12:34:56", false, kNoClock));
-    EXPECT_EQ(image.cell(27), GlyphFor('1'));
-    EXPECT_EQ(image.cell(26), GlyphFor('2'));
-    EXPECT_EQ(image.cell(25), GlyphFor('3') | 0x10);
-    EXPECT_EQ(image.cell(24), GlyphFor('4') | 0x10);
-    EXPECT_EQ(image.cell(23), GlyphFor('5'));
-    EXPECT_EQ(image.cell(22), GlyphFor('6'));
+    // "123456" with both separators lit, on the '3' and the '4'.
+    EXPECT_EQ(LowerRow(image), (Cells{0, 0, 0, 0, 0x60, 0xC7, 0xF5, 0x7C, 0xAD, 0xAF}));
+    EXPECT_EQ(UpperRow(image), Cells(5, 0));
 
     // A short text: only what it has is shown, the separators stay.
     const char shortText[3] = {'0', '7', '\0'};
     ASSERT_TRUE(image.Apply(6, false, 0, shortText, false, kNoClock));
-    EXPECT_EQ(image.cell(27), GlyphFor('0'));
-    EXPECT_EQ(image.cell(26), GlyphFor('7'));
-    EXPECT_EQ(image.cell(25), 0x10);
-    EXPECT_EQ(image.cell(22), 0);
+    EXPECT_EQ(LowerRow(image), (Cells{0, 0, 0, 0, 0xEB, 0xE8, 0x10, 0x10, 0, 0}));
     ASSERT_TRUE(image.Apply(6, false, 0, nullptr, false, kNoClock));
-    EXPECT_EQ(image.cell(27), 0);
-    EXPECT_EQ(image.cell(24), 0x10);
+    EXPECT_EQ(LowerRow(image), (Cells{0, 0, 0, 0, 0, 0, 0x10, 0x10, 0, 0}));
 }
 
 TEST(Display, ClearAllAllOnAndUnknownModes) {

@@ -8,12 +8,11 @@
 #include "skype/skype_process.h"
 #include "skype_tap.h"
 #include "stress_report.h"
+#include "support/program_thread.h"
 
 #include <windows.h>
 
-#include <atomic>
 #include <memory>
-#include <thread>
 
 namespace bench {
 
@@ -32,17 +31,16 @@ class ProgramRun {
     sim::Handset& Handset() { return *handset_; }
     sim::SimulatedSkype& Skype() { return *skype_; }
     SkypeTap& Tap() { return *tap_; }
-    HWND MainWindow() const;
-    DWORD MainThreadId() const { return mainThreadId_; }
+    HWND MainWindow() const { return program_.MainWindow(); }
+    DWORD MainThreadId() const { return program_.MainThreadId(); }
     // Waits until the main thread has handled everything given to it so far.
-    bool Settle() const;
+    bool Settle() const { return program_.Settle(); }
 
   private:
     std::unique_ptr<sim::Handset> handset_;
     std::unique_ptr<sim::SimulatedSkype> skype_;
     std::unique_ptr<SkypeTap> tap_;
-    std::thread program_;
-    std::atomic<DWORD> mainThreadId_{0};
+    testsupport::ProgramThread program_;
     bool started_ = false;
 };
 

@@ -6,7 +6,7 @@
 #include "handset/handset.h"
 #include "skype/skype_process.h"
 #include "stress_report.h"
-#include "support/vocetta_library.h"
+#include "support/program_thread.h"
 
 #include <windows.h>
 #include <winsim/control.h>
@@ -16,10 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -35,14 +32,10 @@ std::string ClockRow() {
     return row;
 }
 
-HWND MainWindow() {
-    return FindWindowExA(nullptr, nullptr, "TarvixWindowClass20041118", "Tarvix@phone");
-}
-
 // The watchdog's next tick, handled.
-void Tick() {
+void Tick(const testsupport::ProgramThread& program) {
     winsim::advanceClock(2000);
-    winsim::waitUntilIdle(MainWindow(), 10000);
+    program.Settle();
 }
 
 // Presses YES and waits until its handling is over. Its last step (answering the call that rings at that
@@ -88,14 +81,10 @@ int main(int argc, char** argv) {
         handset.plug();
         sim::SimulatedSkype skype;
         const bool skypeStarted = report.Expect(skype.start(), "Skype starts");
-        std::thread program([] {
-            char commandLine[] = "";
-            WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
-        });
+        testsupport::ProgramThread program;
+        const bool programStarted = program.Start();
         const bool attached =
-            skypeStarted &&
-            report.Expect(testsupport::Eventually([] { return MainWindow() != nullptr; }, 10s),
-                          "the program starts") &&
+            skypeStarted && report.Expect(programStarted, "the program starts") &&
             report.Expect(skype.waitForCommand("SET AUDIO_IN USB Audio Device", 5s).has_value(),
                           "it attaches");
         const size_t handles = winsim::openHandleCount();
@@ -122,7 +111,7 @@ int main(int argc, char** argv) {
                 }
             }
             skype.crash();
-            Tick();
+            Tick(program);
             report.Expect(handset.waitUntil(
                               [&] {
                                   return !handset.ringer() && !handset.display().indicator &&
@@ -172,8 +161,7 @@ int main(int argc, char** argv) {
                     handles, winsim::openHandleCount());
         report.Expect(winsim::openHandleCount() <= handles, "no handle piles up across the cycles");
 
-        PostMessageA(MainWindow(), WM_CLOSE, 0, 0);
-        program.join();
+        program.StopOrExit();
         skype.quit();
     }
     return report.Finish();

@@ -6,6 +6,7 @@
 
 namespace phonedock {
 
+// The name by which a second copy finds the first, and anything outside the program finds its window.
 constexpr const char kMainWindowClass[] = "TarvixWindowClass20041118";
 extern char windowTitle[100];
 

@@ -10,6 +10,7 @@
 namespace phonedock {
 
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 5;  // the icon's mouse messages
+// With the main window, names the icon to the shell.
 constexpr UINT kTrayIconId = 888;
 
 class TrayIcon {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "handset/handset.h"
+#include "support/program_thread.h"
 #include "support/reader_idle.h"
 #include "support/vocetta_library.h"
 #include "support/winsim_fixture.h"
@@ -10,20 +11,14 @@
 #include <windows.h>
 #include <winsim/control.h>
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
 
 class PhonedockTest : public WinsimTest {
   protected:
-    static constexpr const char* kClass = "TarvixWindowClass20041118";
-    static constexpr const char* kTitle = "Tarvix@phone";
     static constexpr const char* kLastTimeKey = "HKCU\\Software\\Zentary\\DLL\\LastTime";
     static constexpr const char* kSkypePhoneKey = "HKCU\\SOFTWARE\\Skype\\Phone";
     static constexpr const char* kSoundMapperKey = "HKCU\\Software\\Microsoft\\Multimedia\\Sound Mapper";
@@ -41,7 +36,7 @@ class PhonedockTest : public WinsimTest {
     }
 
     void TearDown() override {
-        if (program.joinable()) StopProgram();
+        StopProgram();
         handsets.clear();
         WinsimTest::TearDown();
     }
@@ -54,25 +49,17 @@ class PhonedockTest : public WinsimTest {
         return *handsets.back();
     }
 
-    // Starts the program and returns once its message loop runs.
+    // Starts the program and returns once its message loop runs. A program that ends by itself during
+    // start-up fails nothing here: the test looks at what it left.
     void StartProgram() {
-        program = std::thread([this] {
-            char commandLine[] = "";
-            exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
-            finished = true;
-        });
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (MainWindow() == nullptr && !finished) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the program did not start";
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        Settle();
+        const bool started = program.Start();
+        ASSERT_TRUE(started || program.Ended()) << "the program did not start and settle";
     }
 
     // Waits until the program has handled everything sent, posted or due to it so far.
     void Settle() {
-        if (const HWND window = MainWindow()) {
-            EXPECT_TRUE(winsim::waitUntilIdle(window, 10000));
+        if (MainWindow() != nullptr) {
+            EXPECT_TRUE(program.Settle());
         }
     }
 
@@ -89,25 +76,17 @@ class PhonedockTest : public WinsimTest {
         Settle();
     }
 
-    // Ends the program the way another program would: WM_CLOSE to its window.
+    // Ends the program the way another program would: WM_CLOSE to its window. Answers its exit code.
     int StopProgram() {
-        if (const HWND window = MainWindow()) PostMessageA(window, WM_CLOSE, 0, 0);
-        program.join();
-        return exitCode;
+        program.StopOrExit();
+        return program.ExitCode();
     }
 
-    HWND MainWindow() const { return FindWindowExA(nullptr, nullptr, kClass, kTitle); }
+    HWND MainWindow() const { return program.MainWindow(); }
 
     // The program's one icon in the notification area, or none.
-    std::optional<winsim::NotifyIcon> TrayIcon() const {
-        for (const auto& icon : winsim::notificationArea()) {
-            if (icon.id == 888) return icon;
-        }
-        return std::nullopt;
-    }
+    std::optional<winsim::NotifyIcon> TrayIcon() const { return program.TrayIcon(); }
 
-    std::thread program;
-    std::atomic<int> exitCode{-1};
-    std::atomic<bool> finished{false};
+    testsupport::ProgramThread program;
     std::vector<std::unique_ptr<sim::Handset>> handsets;
 };

@@ -24,7 +24,7 @@ class CallTrackerTest : public PhonedockTest {
     }
 
     void TearDown() override {
-        if (program.joinable()) StopProgram();
+        StopProgram();
         skype.reset();
         PhonedockTest::TearDown();
     }

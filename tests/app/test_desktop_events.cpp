@@ -3,6 +3,7 @@
 #include "phonedock_fixture.h"
 #include "scripted_skype.h"
 #include "foundation/shared_state.h"
+#include "shell/tray_icon.h"
 
 #include <shellapi.h>
 
@@ -15,7 +16,7 @@ constexpr const char* kTipNoHandset = "USB Device Driver (Please Connect USB Pho
 size_t IconsOf(HWND owner) {
     size_t count = 0;
     for (const auto& icon : winsim::notificationArea())
-        count += icon.owner == owner && icon.id == 888 ? 1 : 0;
+        count += icon.owner == owner && icon.id == phonedock::kTrayIconId ? 1 : 0;
     return count;
 }
 
@@ -68,7 +69,7 @@ TEST_F(PhonedockTest, TheSessionsEndStopsTheProgramAsItsOwnShutdownWouldWithoutA
     EXPECT_EQ(SendMessageA(window, WM_QUERYENDSESSION, 0, 0), TRUE);
     SendMessageA(window, WM_ENDSESSION, FALSE, 0);  // called off: nothing changes
     Settle();
-    EXPECT_FALSE(finished);
+    EXPECT_FALSE(program.Ended());
     EXPECT_EQ(IconsOf(window), 1u);
     EXPECT_EQ(winsim::hidOpenHandleCount(handset.busId()), 2u);
 
@@ -78,8 +79,8 @@ TEST_F(PhonedockTest, TheSessionsEndStopsTheProgramAsItsOwnShutdownWouldWithoutA
     EXPECT_FALSE(handset.backlight());
     EXPECT_EQ(winsim::hidOpenHandleCount(handset.busId()), 0u);
     EXPECT_EQ(IconsOf(window), 0u);
-    program.join();
-    EXPECT_EQ(exitCode, 0);
+    ASSERT_TRUE(program.WaitForEnd());
+    EXPECT_EQ(program.ExitCode(), 0);
     EXPECT_TRUE(winsim::messageBoxes().empty());
     EXPECT_EQ(CallsOf(NIM_DELETE), 1u);  // the shutdown after the loop does not remove it again
     EXPECT_EQ(winsim::deviceNotificationCount(), 0u);
@@ -108,8 +109,8 @@ TEST_F(PhonedockTest, TheSessionsEndDuringAKeyWaitsForTheKeyToBeHandled) {
     EXPECT_EQ(winsim::waveOutPlaybacks().back().end, winsim::PlaybackEnd::Reset);
     EXPECT_EQ(winsim::hidOpenHandleCount(handset.busId()), 0u);
     EXPECT_EQ(IconsOf(window), 0u);
-    program.join();
-    EXPECT_EQ(exitCode, 0);
+    ASSERT_TRUE(program.WaitForEnd());
+    EXPECT_EQ(program.ExitCode(), 0);
     EXPECT_TRUE(winsim::messageBoxes().empty());
     EXPECT_EQ(winsim::openWaveOutCount(), 0u);
 }

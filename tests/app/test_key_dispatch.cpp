@@ -22,7 +22,7 @@ class KeyDispatchTest : public PhonedockTest {
     }
 
     void TearDown() override {
-        if (program.joinable()) StopProgram();
+        StopProgram();
         skype.reset();
         PhonedockTest::TearDown();
     }

@@ -21,7 +21,7 @@ class KeysTest : public PhonedockTest {
     }
 
     void TearDown() override {
-        if (program.joinable()) StopProgram();
+        StopProgram();
         skype.reset();
         PhonedockTest::TearDown();
     }

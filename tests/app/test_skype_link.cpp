@@ -17,7 +17,7 @@ constexpr const char* kTipNoSkype = "USB Device Driver (Please Launch Skype)";
 class SkypeLinkTest : public PhonedockTest {
   protected:
     void TearDown() override {
-        if (program.joinable()) StopProgram();
+        StopProgram();
         skype.reset();
         PhonedockTest::TearDown();
     }

@@ -1,6 +1,8 @@
 // Starting and stopping the program: one copy at a time, the device library bound by name, the hidden
 // window with its tray icon, Skype started from its own setting, the handset's display at start and at exit.
 #include "phonedock_fixture.h"
+#include "shell/main_window.h"
+#include "shell/tray_icon.h"
 
 #include <shellapi.h>
 
@@ -58,13 +60,12 @@ TEST_F(PhonedockTest, ASecondCopyEndsAtOnceAndLeavesNothingBehind) {
     winsim::registrySetString(kLastTimeKey, "USB PHONE", "untouched");
     const size_t shellCalls = winsim::notifyIconCalls().size();
 
-    char commandLine[] = "";
-    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL), 0);
+    EXPECT_EQ(testsupport::ProgramThread::RunEntry(), 0);
     EXPECT_EQ(winsim::registryGetString(kLastTimeKey, "USB PHONE"), "untouched");
     EXPECT_EQ(winsim::notifyIconCalls().size(), shellCalls);
-    EXPECT_EQ(FindWindowExA(nullptr, MainWindow(), kClass, kTitle), nullptr);
+    EXPECT_EQ(FindWindowExA(nullptr, MainWindow(), phonedock::kMainWindowClass, nullptr), nullptr);
     EXPECT_TRUE(winsim::winExecCalls().empty());
-    EXPECT_FALSE(finished);  // the first copy runs on
+    EXPECT_FALSE(program.Ended());  // the first copy runs on
 }
 
 TEST_F(PhonedockTest, RunsWithoutTheDeviceLibrary) {
@@ -111,13 +112,13 @@ TEST_F(PhonedockTest, CloseAsksFirstAndAboutOpensOnce) {
     const HWND window = MainWindow();
 
     // A double click on the icon opens About; asking again while it is open leaves one, brought forward.
-    ASSERT_TRUE(winsim::clickNotifyIcon(window, 888, WM_LBUTTONDBLCLK));
+    ASSERT_TRUE(winsim::clickNotifyIcon(window, phonedock::kTrayIconId, WM_LBUTTONDBLCLK));
     ASSERT_TRUE(winsim::waitForDialog(2000));
     const auto dialogs = winsim::openDialogs();
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].templateId, 103);
     EXPECT_EQ(dialogs[0].owner, window);
-    ASSERT_TRUE(winsim::clickNotifyIcon(window, 888, WM_LBUTTONDBLCLK));
+    ASSERT_TRUE(winsim::clickNotifyIcon(window, phonedock::kTrayIconId, WM_LBUTTONDBLCLK));
     ASSERT_TRUE(testsupport::Eventually([&] { return !winsim::foregroundRequests().empty(); }));
     EXPECT_EQ(winsim::foregroundRequests().back(), dialogs[0].window);
     // The second one ends from inside its own WM_INITDIALOG; the first stays.
@@ -130,7 +131,7 @@ TEST_F(PhonedockTest, CloseAsksFirstAndAboutOpensOnce) {
     winsim::setCursorPosition(700, 500);
     winsim::scriptPopupMenuChoice(105);
     winsim::scriptMessageBoxAnswer(IDCANCEL);
-    ASSERT_TRUE(winsim::clickNotifyIcon(window, 888, WM_RBUTTONUP));
+    ASSERT_TRUE(winsim::clickNotifyIcon(window, phonedock::kTrayIconId, WM_RBUTTONUP));
     ASSERT_TRUE(testsupport::Eventually(
         [] { return winsim::messageBoxes().size() == 1 && !winsim::messageBoxes()[0].open; }));
     Settle();
@@ -150,9 +151,9 @@ TEST_F(PhonedockTest, CloseAsksFirstAndAboutOpensOnce) {
 
     winsim::scriptPopupMenuChoice(105);
     winsim::scriptMessageBoxAnswer(IDOK);
-    ASSERT_TRUE(winsim::clickNotifyIcon(window, 888, WM_RBUTTONUP));
-    program.join();
-    EXPECT_EQ(exitCode, 0);
+    ASSERT_TRUE(winsim::clickNotifyIcon(window, phonedock::kTrayIconId, WM_RBUTTONUP));
+    ASSERT_TRUE(program.WaitForEnd());
+    EXPECT_EQ(program.ExitCode(), 0);
     // The display cleared and the light off, then the handset closed.
     const auto reports = handset.receivedReports();
     ASSERT_GE(reports.size(), 2u);

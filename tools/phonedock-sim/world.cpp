@@ -3,15 +3,8 @@
 
 #include <winsim/control.h>
 
-#include <cstdlib>
-#include <functional>
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
-
 namespace phonedocksim {
 namespace {
-
-using namespace std::chrono_literals;
 
 sim::SkypeConfig skypeConfig(const WorldConfig& config) {
     sim::SkypeConfig skype;
@@ -29,15 +22,6 @@ const WorldConfig& prepareSystem(const WorldConfig& config) {
     return config;
 }
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
 }  // namespace
 
 World::World(const WorldConfig& config) : config_(prepareSystem(config)), skype_(skypeConfig(config_)) {
@@ -46,48 +30,17 @@ World::World(const WorldConfig& config) : config_(prepareSystem(config)), skype_
 }
 
 World::~World() {
-    if (program_.joinable()) stopProgram();
-    if (program_.joinable()) {
-        // The program did not end: its thread cannot be joined, and the process must not go on tearing
-        // down what that thread still uses.
-        program_.detach();
-        std::quick_exit(3);
-    }
+    program_.StopOrExit();  // before the stand-ins it uses go
     skype_.quit();
     handset_.unplug();
 }
 
 bool World::startProgram(std::chrono::milliseconds timeout) {
-    if (program_.joinable()) return false;
-    programFinished_ = false;
-    program_ = std::thread([this] {
-        char commandLine[] = "";
-        exitCode_ = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
-        programFinished_ = true;
-    });
-    if (!waitFor([&] { return mainWindow() != nullptr || programFinished_; }, timeout)) return false;
-    return mainWindow() != nullptr && settle();
+    return program_.Start(timeout);
 }
 
 bool World::stopProgram(std::chrono::milliseconds timeout) {
-    if (!program_.joinable()) return true;
-    if (const HWND window = mainWindow()) PostMessageA(window, WM_CLOSE, 0, 0);
-    if (!waitFor([&] { return programFinished_.load(); }, timeout)) return false;
-    program_.join();
-    return true;
-}
-
-bool World::programRunning() const {
-    return program_.joinable() && !programFinished_;
-}
-
-HWND World::mainWindow() const {
-    return FindWindowExA(nullptr, nullptr, kMainWindowClass, kMainWindowTitle);
-}
-
-bool World::settle(std::chrono::milliseconds timeout) const {
-    const HWND window = mainWindow();
-    return window != nullptr && winsim::waitUntilIdle(window, static_cast<DWORD>(timeout.count()));
+    return program_.Stop(timeout);
 }
 
 void World::event(uint64_t mark, const std::string& text) {
@@ -164,10 +117,9 @@ std::optional<int> World::newestLiveCall() const {
 }
 
 std::optional<World::Tray> World::tray() const {
-    for (const auto& icon : winsim::notificationArea()) {
-        if (icon.id == kTrayIconId) return Tray{winsim::iconResourceId(icon.icon), icon.tip};
-    }
-    return std::nullopt;
+    const auto icon = program_.TrayIcon();
+    if (!icon) return std::nullopt;
+    return Tray{winsim::iconResourceId(icon->icon), icon->tip};
 }
 
 bool World::skypeAttached() const {

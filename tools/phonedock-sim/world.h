@@ -11,15 +11,14 @@
 #include "keystroke_text.h"
 #include "screen_layout.h"
 #include "skype/skype_process.h"
+#include "support/program_thread.h"
 
 #include <windows.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace phonedocksim {
@@ -33,24 +32,22 @@ struct WorldConfig {
 
 class World {
   public:
-    static constexpr const char* kMainWindowClass = "TarvixWindowClass20041118";
-    static constexpr const char* kMainWindowTitle = "Tarvix@phone";
-    static constexpr UINT kTrayIconId = 888;
-
     explicit World(const WorldConfig& config);
     ~World();  // stops whatever still runs: the program, Skype, the handset
     World(const World&) = delete;
     World& operator=(const World&) = delete;
 
-    // Starts the program and waits (bounded) until its main window exists. False when it did not appear.
-    bool startProgram(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Starts the program and waits (bounded) until its main window exists and its main thread has handled
+    // what it was given. False when that did not come about.
+    bool startProgram(std::chrono::milliseconds timeout = testsupport::ProgramThread::kPatience);
     // WM_CLOSE to the main window, then waits (bounded) for WinMain to return and joins its thread. False
     // when the program did not end in time (its thread is then left running).
-    bool stopProgram(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    bool programRunning() const;
-    HWND mainWindow() const;
+    bool stopProgram(std::chrono::milliseconds timeout = testsupport::ProgramThread::kPatience);
+    HWND mainWindow() const { return program_.MainWindow(); }
     // Waits until the program's main thread has handled everything given to it so far.
-    bool settle(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    bool settle(std::chrono::milliseconds timeout = testsupport::ProgramThread::kPatience) const {
+        return program_.Settle(timeout);
+    }
 
     sim::Handset& handset() { return handset_; }
     sim::SimulatedSkype& skype() { return skype_; }
@@ -93,9 +90,7 @@ class World {
     const WorldConfig config_;  // first: building it resets the simulated system before the stand-ins exist
     sim::Handset handset_;
     sim::SimulatedSkype skype_;
-    std::thread program_;
-    std::atomic<bool> programFinished_{false};
-    std::atomic<int> exitCode_{-1};
+    testsupport::ProgramThread program_;
     void event(uint64_t mark, const std::string& text);
 
     EventLog log_;

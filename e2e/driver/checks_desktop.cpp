@@ -3,6 +3,7 @@
 // own shutdown does, without a question. And what the files say of themselves: their version blocks.
 #include "checks.h"
 #include "waiting.h"
+#include "shell/tray_icon.h"
 
 #include <shellapi.h>
 
@@ -52,7 +53,7 @@ void checkShellRestart(Session& s) {
     if (!s.check(added.has_value(), "after the shell's restart the icon is added again",
                  "no NIM_ADD within 3 s"))
         return;
-    s.check(added->id == 888 && added->flags == (NIF_MESSAGE | NIF_ICON | NIF_TIP) &&
+    s.check(added->id == phonedock::kTrayIconId && added->flags == (NIF_MESSAGE | NIF_ICON | NIF_TIP) &&
                 added->callbackMessage == WM_USER + 5 && added->tip == kTipNoHandset,
             "it comes back with its callback and the tooltip it showed",
             "flags " + std::to_string(added->flags) + ", tip \"" + added->tip + "\"");

@@ -3,6 +3,7 @@
 #include "checks.h"
 #include "registry.h"
 #include "waiting.h"
+#include "shell/tray_icon.h"
 
 #include <shellapi.h>
 
@@ -38,10 +39,10 @@ void checkFirstIcons(Session& s) {
                 std::to_string(m.size()) + " icon messages");
         return;
     }
-    const bool added = m[0].message == NIM_ADD && m[0].id == 888 &&
+    const bool added = m[0].message == NIM_ADD && m[0].id == phonedock::kTrayIconId &&
                        m[0].flags == (NIF_MESSAGE | NIF_ICON | NIF_TIP) &&
                        m[0].callbackMessage == WM_USER + 5 && m[0].tip == kTipFirst;
-    const bool refreshed = m[1].message == NIM_MODIFY && m[1].id == 888 &&
+    const bool refreshed = m[1].message == NIM_MODIFY && m[1].id == phonedock::kTrayIconId &&
                            m[1].flags == (NIF_ICON | NIF_TIP) && m[1].tip == kTipNoSkype;
     s.check(added && refreshed, "the icon is added as \"Tarvix\", then shows the Skype-not-attached state",
             "first: message " + std::to_string(m[0].message) + " flags " + std::to_string(m[0].flags) +

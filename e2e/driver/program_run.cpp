@@ -63,7 +63,7 @@ void ProgramRun::terminate() {
 
 HWND findMainWindowOf(DWORD processId) {
     HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, kMainWindowClass, kMainWindowTitle)) != nullptr) {
+    while ((window = FindWindowExA(nullptr, window, kMainWindowClass, nullptr)) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         if (owner == processId) return window;
@@ -74,7 +74,7 @@ HWND findMainWindowOf(DWORD processId) {
 size_t countMainWindows() {
     size_t count = 0;
     HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, kMainWindowClass, kMainWindowTitle)) != nullptr) ++count;
+    while ((window = FindWindowExA(nullptr, window, kMainWindowClass, nullptr)) != nullptr) ++count;
     return count;
 }
 

@@ -3,14 +3,15 @@
 
 #include <windows.h>
 
+#include "shell/main_window.h"
+
 #include <chrono>
 #include <optional>
 #include <string>
 
 namespace e2e {
 
-constexpr const char* kMainWindowClass = "TarvixWindowClass20041118";
-constexpr const char* kMainWindowTitle = "Tarvix@phone";
+using phonedock::kMainWindowClass;
 
 class ProgramRun {
   public:

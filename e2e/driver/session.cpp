@@ -3,6 +3,7 @@
 #include "notify.h"
 #include "registry.h"
 #include "waiting.h"
+#include "shell/tray_icon.h"
 
 #include <algorithm>
 #include <shellapi.h>
@@ -14,9 +15,9 @@ bool Session::start(const std::string& program, const std::string& folder) {
     if (!program_.start(program, folder, error)) return check(false, "the program starts", error);
     window_ = program_.waitForMainWindow(kStartTimeout);
     return check(window_ != nullptr, "the program starts",
-                 program_.running() ? "no main window of class " + std::string(kMainWindowClass) +
-                                          " titled " + kMainWindowTitle + " after 15 s"
-                                    : "the process ended without a main window");
+                 program_.running()
+                     ? "no main window of class " + std::string(kMainWindowClass) + " after 15 s"
+                     : "the process ended without a main window");
 }
 
 bool Session::startAttached(sim::SkypeClient& skype) {
@@ -118,11 +119,11 @@ void Session::close() {
     }
     check(*code == 0, "WM_CLOSE ends the program with exit code 0", "exit code " + std::to_string(*code));
     const std::vector<TrayMessage> messages = trayMessages();
-    const bool removed =
-        !messages.empty() && messages.back().message == NIM_DELETE && messages.back().id == 888;
+    const bool removed = !messages.empty() && messages.back().message == NIM_DELETE &&
+                         messages.back().id == phonedock::kTrayIconId;
     check(removed, "the icon is removed at the end",
           messages.empty() ? "the program never used the notification area"
-                           : "the last icon message was not NIM_DELETE of icon 888");
+                           : "the last icon message was not NIM_DELETE of the program's icon");
 }
 
 }  // namespace e2e

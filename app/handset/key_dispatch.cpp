@@ -15,6 +15,12 @@
 namespace phonedock {
 namespace {
 
+// Presses and releases a Skype button, then sends or plays the DTMF tone of a digit, '*' or '#'.
+void PressSkypeButton(const char* name);
+void ToggleMute();
+void SendHookState(bool onHook);
+void AnswerRingingCall(int callId);
+
 constexpr DWORD kButtonHoldMs = 10;
 
 void Click() {
@@ -113,8 +119,6 @@ int DtmfIndex(char c) {
     return -1;
 }
 
-}  // namespace
-
 void PressSkypeButton(const char* name) {
     SendSkypeCommandf("BTN_PRESSED %s", name);
     Sleep(kButtonHoldMs);
@@ -155,6 +159,8 @@ void SendHookState(bool onHook) {
 void AnswerRingingCall(int callId) {
     SendSkypeCommandf("SET CALL %d STATUS INPROGRESS", callId);
 }
+
+}  // namespace
 
 void DispatchKeyWithSkype(int code) {
     if (code >= KEY_0 && code <= KEY_9) return OnDigit(static_cast<char>('0' + code));

@@ -5,10 +5,5 @@
 namespace phonedock {
 
 void DispatchKeyWithSkype(int code);
-// Presses and releases a Skype button, then sends or plays the DTMF tone of a digit, '*' or '#'.
-void PressSkypeButton(const char* name);
-void ToggleMute();
-void SendHookState(bool onHook);
-void AnswerRingingCall(int callId);
 
 }  // namespace phonedock

@@ -46,9 +46,4 @@ DialBuffer::Snapshot DialBuffer::Copy() const {
     return snapshot;
 }
 
-int32_t DialBuffer::Length() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return length_;
-}
-
 }  // namespace phonedock

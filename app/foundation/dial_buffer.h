@@ -29,7 +29,6 @@ class DialBuffer {
     void Replace(const char* text, size_t length);
     // A consistent copy, for the display.
     Snapshot Copy() const;
-    int32_t Length() const;
 
   private:
     mutable std::mutex mutex_;

@@ -18,7 +18,7 @@ TEST(DialBuffer, EditsKeepTheTextWithinItsBytes) {
     buffer.DeleteLast();
     buffer.DeleteLast();
     buffer.DeleteLast();  // on an empty buffer: nothing
-    EXPECT_EQ(buffer.Length(), 0);
+    EXPECT_EQ(buffer.Copy().length, 0);
     EXPECT_STREQ(buffer.Copy().text, "");
 
     for (int i = 0; i < 999; ++i) ASSERT_TRUE(buffer.Append('9'));
@@ -29,12 +29,12 @@ TEST(DialBuffer, EditsKeepTheTextWithinItsBytes) {
 
     const std::string longName(5000, 'n');
     buffer.Replace(longName.data(), longName.size());
-    EXPECT_EQ(buffer.Length(), 999);
+    EXPECT_EQ(buffer.Copy().length, 999);
     EXPECT_EQ(std::strlen(buffer.Copy().text), 999u);
     buffer.Replace("Ada", 3);
     EXPECT_STREQ(buffer.Copy().text, "Ada");
     buffer.Clear();
-    EXPECT_EQ(buffer.Length(), 0);
+    EXPECT_EQ(buffer.Copy().length, 0);
 }
 
 TEST(DialBuffer, TwoWritersNeverBreakIt) {

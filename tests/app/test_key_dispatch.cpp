@@ -50,7 +50,7 @@ class KeyDispatchTest : public PhonedockTest {
 
 TEST_F(KeyDispatchTest, OutsideACallStarIsSkypesButtonAndHashIsPlus) {
     EXPECT_EQ(Key(sim::Key::Star, 3), (Texts{"FOCUS", "BTN_PRESSED SKYPE", "BTN_RELEASED SKYPE"}));
-    EXPECT_EQ(phonedock::dialBuffer.Length(), 0);
+    EXPECT_EQ(phonedock::dialBuffer.Copy().length, 0);
     EXPECT_EQ(Tones(), 1u);  // the click
     EXPECT_EQ(Key(sim::Key::Hash, 3), (Texts{"FOCUS", "BTN_PRESSED +", "BTN_RELEASED +"}));
     EXPECT_EQ(Tones(), 2u);                           // the click again, no DTMF tone for '+'
@@ -73,7 +73,7 @@ TEST_F(KeyDispatchTest, AFullBufferTakesNoMoreButTheKeyStillActs) {
     const std::string full(999, '9');
     phonedock::dialBuffer.Replace(full.data(), full.size());
     EXPECT_EQ(Key(sim::Key::Digit5, 3), (Texts{"FOCUS", "BTN_PRESSED 5", "BTN_RELEASED 5"}));
-    EXPECT_EQ(phonedock::dialBuffer.Length(), 999);
+    EXPECT_EQ(phonedock::dialBuffer.Copy().length, 999);
     EXPECT_EQ(Tones(), 1u);  // its DTMF tone
     EXPECT_EQ(handset->display().lower, "9999999999");
 

@@ -1,10 +1,6 @@
 #include "hid_handset.h"
 
-#include <setupapi.h>
-
-#include <cstddef>
-#include <cstring>
-#include <vector>
+#include "hid_interfaces.h"
 
 namespace smoke {
 namespace {
@@ -15,40 +11,18 @@ owners::HandleOwner OpenPath(const std::string& path, DWORD flags) {
                                            nullptr));
 }
 
-std::string DetailPath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& data) {
-    DWORD required = 0;
-    SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, nullptr);
-    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return {};
-    std::vector<char> buffer(required);
-    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, required, nullptr, nullptr)) return {};
-    const size_t room = required - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
-    return std::string(detail->DevicePath, strnlen(detail->DevicePath, room));
-}
-
 }  // namespace
 
 std::string FindHandsetPath(USHORT vendorId, USHORT productId) {
-    GUID hidGuid;
-    HidD_GetHidGuid(&hidGuid);
-    HDEVINFO set = SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE) return {};
-    std::string found;
-    SP_DEVICE_INTERFACE_DATA data{};
-    data.cbSize = sizeof(data);
-    for (DWORD index = 0; found.empty() && SetupDiEnumDeviceInterfaces(set, nullptr, &hidGuid, index, &data);
-         ++index) {
-        const std::string path = DetailPath(set, data);
+    for (const std::string& path : vhandset::HidInterfacePaths()) {
         const owners::HandleOwner device = OpenPath(path, 0);
         HIDD_ATTRIBUTES attributes{};
         attributes.Size = sizeof(attributes);
         if (device && HidD_GetAttributes(device.Get(), &attributes) && attributes.VendorID == vendorId &&
             attributes.ProductID == productId)
-            found = path;
+            return path;
     }
-    SetupDiDestroyDeviceInfoList(set);
-    return found;
+    return {};
 }
 
 bool OpenHandset(const std::string& path, OpenedHandset& handset) {

@@ -20,20 +20,21 @@ template <class Build>
 bool SendReport(size_t needed, Build build) {
     HandsetDevice& device = Library().device;
     std::lock_guard<std::mutex> lock(device.mutex);
-    if (!device.connection) return false;
-    build(device.connection->output.data());
-    return WriteOutputReport(*device.connection, needed);
+    if (!device.handset) return false;
+    HandsetConnection& connection = *device.handset->connection;
+    build(connection.output.data());
+    return WriteOutputReport(connection, needed);
 }
 
 // Sends the read request for the block at `blockStart`. The window opens once the request is out, before
 // the reader may read again: an answer queued before the request is discarded, one that comes after it is
 // this block's.
-bool RequestBlock(const std::shared_ptr<HandsetConnection>& connection, uint8_t blockStart) {
-    IntakeHold intake;
-    RouteQueuedReports(connection);
+bool RequestBlock(Handset& handset, uint8_t blockStart) {
+    IntakeHold intake(handset);
+    RouteQueuedReports(handset);
     const bool sent =
         SendReport(kEepromRequestReportSize, [=](uint8_t* r) { BuildEepromReadRequest(r, blockStart); });
-    if (sent) OpenEepromWindow();
+    if (sent) OpenEepromWindow(handset);
     return sent;
 }
 
@@ -53,18 +54,19 @@ bool SendEepromWrite(uint8_t deviceAddress, uint8_t data) {
 }
 
 bool ReadEepromBlock(uint8_t blockStart, uint8_t* destination) {
-    std::lock_guard<std::mutex> exchange(Library().mailbox.exchange);
-    auto connection = Library().device.CurrentConnection();
-    if (!connection) return false;
-    // The running reader takes up every input report and hands the answer over; without one, or when this is
-    // the reader's own thread (a key callback reading the EEPROM), the exchange reads the answer itself.
-    const bool readsItself = !ReaderTakesReports();
-    if (!RequestBlock(connection, blockStart)) return false;
+    const auto handset = Library().device.OpenHandset();
+    if (!handset) return false;
+    std::lock_guard<std::mutex> exchange(handset->mailbox.exchange);
+    // The handset's reader takes up every input report and hands the answer over; when it reads nothing (no
+    // key callback bound), or this is its own thread (a key callback reading the EEPROM), or it could not be
+    // started, the exchange reads the answer itself.
+    const bool readsItself = !ReaderTakesReports(*handset);
+    if (!RequestBlock(*handset, blockStart)) return false;
     Sleep(kEepromAnswerDelayMs);
-    if (readsItself) ReadUntilAnswered(connection);
+    if (readsItself) ReadUntilAnswered(*handset);
     // Not reading itself, the exchange waits for the reader to hand the answer over; reading itself, it only
-    // looks whether a reader that started meanwhile did.
-    const bool answered = TakeEepromAnswer(readsItself ? 0 : kReadTimeoutMs, destination);
+    // looks whether the reader, bound to a key callback meanwhile, did.
+    const bool answered = TakeEepromAnswer(*handset, readsItself ? 0 : kReadTimeoutMs, destination);
     SendReport(kEepromEndReportSize, [](uint8_t* r) { BuildEepromReadEnd(r); });
     return answered;
 }
@@ -79,9 +81,10 @@ void RunDisplayCommand(int mode, bool iconOn, int barLevel, const char* text, bo
     HandsetDevice& device = Library().device;
     std::lock_guard<std::mutex> lock(device.mutex);
     if (!device.lcdImage.Apply(mode, iconOn, barLevel, text, showClock, clock)) return;
-    if (!device.connection) return;
-    device.lcdImage.BuildDisplayReport(device.connection->output.data());
-    WriteOutputReport(*device.connection, kDisplayReportSize);
+    if (!device.handset) return;
+    HandsetConnection& connection = *device.handset->connection;
+    device.lcdImage.BuildDisplayReport(connection.output.data());
+    WriteOutputReport(connection, kDisplayReportSize);
 }
 
 }  // namespace vocetta

@@ -82,7 +82,7 @@ int __cdecl USBPhone_DisplayLCD(int mode, int iconOn, int barLevel, const char* 
 int __cdecl USBPhone_Close(void) {
     if (IsNtFamily()) StopWatching();
     USBPhone_Bind(nullptr, nullptr);
-    StopReader();
+    CloseHandset();
     // The library is unloaded after this: no reader may still run its code.
     WaitForStoppedReaders(kCloseWaitMs);
     return 0;

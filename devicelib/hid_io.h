@@ -11,7 +11,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,8 +33,9 @@ struct InputRead {
     std::vector<uint8_t> buffer;
 };
 
-// One opened handset: its two handles and its two report buffers. The device record and a running reader
-// each hold it, so the handles are closed and the buffers freed only when neither can touch them any more.
+// One opened handset: its two handles and its two report buffers. The open handset's record holds it, and
+// the device record and the handset's reader hold that, so the handles are closed and the buffers freed only
+// when neither can touch them any more.
 struct HandsetConnection {
     HandsetConnection() = default;
     HandsetConnection(const HandsetConnection&) = delete;
@@ -54,9 +54,6 @@ struct HandsetConnection {
     std::mutex readMutex;  // one reading thread at a time: the reader, or an EEPROM exchange reading itself
     std::unique_ptr<InputRead> read;  // guarded by readMutex
     std::vector<uint8_t> output;      // guarded by HandsetDevice::mutex
-    // Key and hook reports read and not yet taken by the reader (an EEPROM read reading on its own thread
-    // meets them on its way to the answer); they go with the connection. Guarded by the library's intake.
-    std::deque<std::array<uint8_t, kInputReportSize>> keyReports;
 };
 
 bool IsNtFamily();

@@ -4,7 +4,6 @@
 
 #include "hid_io.h"
 #include "library_state.h"
-#include "reader.h"
 
 #include <atomic>
 
@@ -24,8 +23,8 @@ void Unregister(std::atomic<HDEVNOTIFY>& slot) {
 void WatchHandleRemoval(HWND window) {
     std::atomic<HDEVNOTIFY>& slot = Library().binding.handleNotification;
     Unregister(slot);
-    if (auto connection = Library().device.CurrentConnection())
-        Replace(slot, RegisterHandleNotification(window, *connection));
+    if (const auto handset = Library().device.OpenHandset())
+        Replace(slot, RegisterHandleNotification(window, *handset->connection));
 }
 
 void OnHandsetArrival(HWND window) {
@@ -38,12 +37,12 @@ void OnHandsetArrival(HWND window) {
 // other then finds it closed. A removal of any other device changes nothing.
 void OnHandsetRemoval(LPARAM lParam) {
     OwnerBinding& binding = Library().binding;
-    const auto connection = Library().device.CurrentConnection();
-    if (!binding.handsetOpen || !connection || !BroadcastConcerns(lParam, *connection)) return;
+    const auto handset = Library().device.OpenHandset();
+    if (!binding.handsetOpen || !handset || !BroadcastConcerns(lParam, *handset->connection)) return;
     binding.handsetOpen = false;
     if (IsNtFamily()) Unregister(binding.handleNotification);
     if (PlugCallback plug = binding.plugCallback) plug(0, 0);
-    StopReader();
+    CloseHandset();
 }
 
 }  // namespace
@@ -54,7 +53,6 @@ bool TakeUpHandset(HWND window) {
     if (!FindHandset()) return false;
     Library().binding.handsetOpen = true;
     if (IsNtFamily()) WatchHandleRemoval(window);
-    StartReader();  // a reader that cannot start leaves the handset open for the commands
     return true;
 }
 

@@ -6,8 +6,8 @@
 
 namespace vocetta {
 
-// Looks for the handset and, when it is there, takes it up for `window`: marks it open, registers for its
-// removal and starts its reader. Answers whether the handset was found.
+// Looks for the handset and, when it is there, takes it up for `window`: opens it with its reader, marks it
+// open and registers for its removal. Answers whether the handset was found.
 bool TakeUpHandset(HWND window);
 
 // Registers `window` for the arrival of any HID interface, so that a handset plugged in later is seen.

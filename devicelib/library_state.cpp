@@ -1,5 +1,7 @@
 #include "library_state.h"
 
+#include "reader.h"
+
 #include <utility>
 
 namespace vocetta {
@@ -14,21 +16,27 @@ bool FindHandset() {
     auto connection = OpenHandsetInterface(kHandsetVendorId, kHandsetProductId);
     if (!connection) return false;
     HandsetDevice& device = Library().device;
-    std::lock_guard<std::mutex> lock(device.mutex);
-    device.connection = std::move(connection);
     device.hookStatus = HOOK_UNKNOWN;
     Library().keys.previousHook = HOOK_ON;
+    auto handset = std::make_shared<Handset>(std::move(connection));
+    // The reader reads this handset alone; it starts before the handset is shared, so nobody sees the
+    // handset without the reader it has. One that cannot start leaves the handset open for the commands.
+    StartReader(handset);
+    std::lock_guard<std::mutex> lock(device.mutex);
+    device.handset = std::move(handset);
     return true;
 }
 
 void CloseHandset() {
-    std::shared_ptr<HandsetConnection> old;
+    std::shared_ptr<Handset> old;
     {
         HandsetDevice& device = Library().device;
         std::lock_guard<std::mutex> lock(device.mutex);
-        old = std::move(device.connection);
+        old = std::move(device.handset);
     }
-    if (old) SetEvent(old->closing.Get());
+    if (!old) return;
+    if (old->reader) StopReader(old->reader);
+    SetEvent(old->connection->closing.Get());
 }
 
 }  // namespace vocetta

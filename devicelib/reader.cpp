@@ -1,6 +1,5 @@
 #include "reader.h"
 
-#include "library_state.h"
 #include "reader_poll.h"
 
 #include <memory>
@@ -15,20 +14,27 @@ constexpr DWORD kStopWaitMs = 100;
 // at once does not keep the reader spinning until the removal arrives.
 constexpr DWORD kBrokenPauseMs = 10;
 
+// What the reader thread is given: its own record, and its handset, which it holds only while it reads, so
+// that a handset closed while the key callback runs lets go of its handles at once.
+struct ReaderStart {
+    std::shared_ptr<Reader> reader;
+    std::weak_ptr<Handset> handset;
+};
+
 DWORD WINAPI ReaderMain(LPVOID parameter) {
-    // The thread's own reference: the stop event outlives every handle the stopping side holds.
-    std::shared_ptr<Reader> self(std::move(*static_cast<std::shared_ptr<Reader>*>(parameter)));
-    delete static_cast<std::shared_ptr<Reader>*>(parameter);
-    const ReaderEvents events{self->stopEvent.Get(), self->wakeEvent.Get()};
+    // The thread's own reference: the reader's events outlive every handle the stopping side holds.
+    const std::unique_ptr<ReaderStart> start(static_cast<ReaderStart*>(parameter));
+    const Reader& self = *start->reader;
+    const ReaderEvents events{self.stopEvent.Get(), self.wakeEvent.Get()};
     // Every queued report is taken at once; the reader waits only inside its read, for a key callback to be
     // bound, or after a broken poll.
     for (;;) {
-        ResetEvent(self->wakeEvent.Get());
+        ResetEvent(self.wakeEvent.Get());
         DWORD pause = 0;
-        const PollResult result = PollOnce(events);
+        const PollResult result = PollOnce(start->handset, events);
         if (result == PollResult::Unbound) pause = INFINITE;
         if (result == PollResult::Broken) pause = kBrokenPauseMs;
-        const HANDLE waits[] = {self->stopEvent.Get(), self->wakeEvent.Get()};
+        const HANDLE waits[] = {self.stopEvent.Get(), self.wakeEvent.Get()};
         if (WaitForMultipleObjects(pause == 0 ? 1 : 2, waits, FALSE, pause) == WAIT_OBJECT_0) break;
     }
     return 0;
@@ -40,48 +46,36 @@ bool HasEnded(const Reader& reader) {
 
 }  // namespace
 
-bool StartReader() {
-    ReaderThreads& state = Library().readers;
-    std::lock_guard<std::mutex> lock(state.mutex);
-    if (state.current) return true;
+bool StartReader(const std::shared_ptr<Handset>& handset) {
     auto reader = std::make_shared<Reader>();
     reader->stopEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     reader->wakeEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!reader->stopEvent || !reader->wakeEvent) return false;
-    auto* parameter = new std::shared_ptr<Reader>(reader);
-    reader->thread.Reset(CreateThread(nullptr, 0, ReaderMain, parameter, 0, &reader->threadId));
+    auto* start = new ReaderStart{reader, handset};
+    reader->thread.Reset(CreateThread(nullptr, 0, ReaderMain, start, 0, &reader->threadId));
     if (!reader->thread) {
-        delete parameter;
+        delete start;
         return false;
     }
-    state.current = std::move(reader);
+    handset->reader = std::move(reader);
     return true;
 }
 
-void StopReader() {
-    ReaderThreads& state = Library().readers;
-    std::shared_ptr<Reader> reader;
-    {
-        std::lock_guard<std::mutex> lock(state.mutex);
-        reader = std::move(state.current);
-    }
-    if (reader) {
-        SetEvent(reader->stopEvent.Get());
-        if (reader->threadId != GetCurrentThreadId()) WaitForSingleObject(reader->thread.Get(), kStopWaitMs);
-        if (!HasEnded(*reader)) {
-            std::lock_guard<std::mutex> lock(state.mutex);
-            state.stopping.push_back(std::move(reader));
-        }
-    }
-    CloseHandset();
+void StopReader(const std::shared_ptr<Reader>& reader) {
+    SetEvent(reader->stopEvent.Get());
+    if (reader->threadId != GetCurrentThreadId()) WaitForSingleObject(reader->thread.Get(), kStopWaitMs);
+    if (HasEnded(*reader)) return;
+    EndingReaders& ending = Library().ending;
+    std::lock_guard<std::mutex> lock(ending.mutex);
+    ending.readers.push_back(reader);
 }
 
 void WaitForStoppedReaders(DWORD boundMs) {
-    ReaderThreads& state = Library().readers;
+    EndingReaders& ending = Library().ending;
     std::vector<std::shared_ptr<Reader>> stopping;
     {
-        std::lock_guard<std::mutex> lock(state.mutex);
-        stopping.swap(state.stopping);
+        std::lock_guard<std::mutex> lock(ending.mutex);
+        stopping.swap(ending.readers);
     }
     const DWORD start = GetTickCount();
     for (auto& reader : stopping) {
@@ -97,22 +91,20 @@ void WaitForStoppedReaders(DWORD boundMs) {
             }
         }
     }
-    std::lock_guard<std::mutex> lock(state.mutex);
+    std::lock_guard<std::mutex> lock(ending.mutex);
     for (auto& reader : stopping) {
-        if (!HasEnded(*reader)) state.stopping.push_back(std::move(reader));
+        if (!HasEnded(*reader)) ending.readers.push_back(std::move(reader));
     }
 }
 
 void WakeReader() {
-    ReaderThreads& state = Library().readers;
-    std::lock_guard<std::mutex> lock(state.mutex);
-    if (state.current) SetEvent(state.current->wakeEvent.Get());
+    const auto handset = Library().device.OpenHandset();
+    if (handset && handset->reader) SetEvent(handset->reader->wakeEvent.Get());
 }
 
-bool ReaderTakesReports() {
-    ReaderThreads& state = Library().readers;
-    std::lock_guard<std::mutex> lock(state.mutex);
-    return state.current != nullptr && state.current->threadId != GetCurrentThreadId() && KeyCallbackBound();
+bool ReaderTakesReports(const Handset& handset) {
+    return handset.reader != nullptr && handset.reader->threadId != GetCurrentThreadId() &&
+           KeyCallbackBound();
 }
 
 }  // namespace vocetta

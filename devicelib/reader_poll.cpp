@@ -19,7 +19,7 @@ struct PollStep {
 // The code of this poll: a pending hook change first, else the key of one input report. While the repeat
 // filter is re-armed the read waits for as long as it takes; while it holds a key, at most the read time-out,
 // whose passing without a report re-arms it.
-PollStep NextCode(const ReaderEvents& events) {
+PollStep NextCode(const std::weak_ptr<Handset>& weakHandset, const ReaderEvents& events) {
     HandsetDevice& device = Library().device;
     KeyState& keys = Library().keys;
     int previousHook = keys.previousHook;
@@ -30,19 +30,19 @@ PollStep NextCode(const ReaderEvents& events) {
     }
     std::array<uint8_t, kInputReportSize> report{};
     {
-        IntakeHold intake(events.wake);
-        auto connection = device.CurrentConnection();
-        if (!connection) return {KEY_NONE, ReadOutcome::Broken};
-        if (!TakeKeyReport(connection, report)) {
+        const auto handset = weakHandset.lock();
+        if (!handset) return {KEY_NONE, ReadOutcome::Broken};
+        IntakeHold intake(*handset, events.wake);
+        if (!TakeKeyReport(*handset, report)) {
             const DWORD timeout = keys.lastReported == KEY_NONE ? INFINITE : kReadTimeoutMs;
             const ReadOutcome outcome =
-                ReadInputReport(*connection, {events.stop, events.wake}, timeout, report);
+                ReadInputReport(*handset->connection, {events.stop, events.wake}, timeout, report);
             if (outcome != ReadOutcome::Report) return {KEY_NONE, outcome};
             // Routed before the intake is let go, so no window opened later can take an answer read here. The
             // answer of an EEPROM read says nothing about the keys, so it leaves the repeat filter alone (a
             // held key stays one press); any other report that is no key report is a poll without a key.
-            switch (RouteReport(connection, report)) {
-                case Routed::Key: TakeKeyReport(connection, report); break;
+            switch (RouteReport(*handset, report)) {
+                case Routed::Key: TakeKeyReport(*handset, report); break;
                 case Routed::Answer: return {KEY_NONE, ReadOutcome::GivenUp};
                 case Routed::Dropped: return {};
             }
@@ -64,10 +64,10 @@ bool KeyCallbackBound() {
     return Library().keys.callback.load() != nullptr;
 }
 
-PollResult PollOnce(const ReaderEvents& events) {
+PollResult PollOnce(const std::weak_ptr<Handset>& handset, const ReaderEvents& events) {
     KeyState& keys = Library().keys;
     if (keys.callback.load() == nullptr) return PollResult::Unbound;
-    const PollStep step = NextCode(events);
+    const PollStep step = NextCode(handset, events);
     // A wait cut short, or an exchange's answer, took nothing for the keys: the repeat filter stays as it
     // was.
     if (step.outcome == ReadOutcome::GivenUp) return PollResult::GaveUp;

@@ -34,14 +34,14 @@ void Intake::Leave() {
     free_.notify_all();
 }
 
-IntakeHold::IntakeHold(HANDLE readerWake) {
-    Library().intake.EnterForReader(readerWake);
+IntakeHold::IntakeHold(Handset& handset, HANDLE readerWake) : intake_(handset.intake) {
+    intake_.EnterForReader(readerWake);
 }
-IntakeHold::IntakeHold() {
-    Library().intake.EnterForExchange();
+IntakeHold::IntakeHold(Handset& handset) : intake_(handset.intake) {
+    intake_.EnterForExchange();
 }
 IntakeHold::~IntakeHold() {
-    Library().intake.Leave();
+    intake_.Leave();
 }
 
 namespace {
@@ -56,10 +56,9 @@ size_t KeptLength(const HandsetConnection& connection) {
 
 // Offers a class-2 report to a waiting EEPROM read. Answers whether one took it. A report too short to carry
 // a whole block is no answer.
-bool HandOverEepromAnswer(const HandsetConnection& connection,
-                          const std::array<uint8_t, kInputReportSize>& report) {
-    if (KeptLength(connection) < kEepromAnswerSize) return false;
-    EepromMailbox& mailbox = Library().mailbox;
+bool HandOverEepromAnswer(Handset& handset, const std::array<uint8_t, kInputReportSize>& report) {
+    if (KeptLength(*handset.connection) < kEepromAnswerSize) return false;
+    EepromMailbox& mailbox = handset.mailbox;
     std::lock_guard<std::mutex> lock(mailbox.mutex);
     if (!mailbox.waiting || mailbox.filled) return false;
     std::memcpy(mailbox.block.data(), report.data() + kEepromAnswerOffset, kEepromBlockSize);
@@ -70,61 +69,60 @@ bool HandOverEepromAnswer(const HandsetConnection& connection,
 
 }  // namespace
 
-Routed RouteReport(const std::shared_ptr<HandsetConnection>& connection,
-                   const std::array<uint8_t, kInputReportSize>& report) {
+Routed RouteReport(Handset& handset, const std::array<uint8_t, kInputReportSize>& report) {
     switch (report[kReportClassByte]) {
         case REPORT_CONTROL: {
-            auto& queue = connection->keyReports;
+            auto& queue = handset.keyReports;
             if (queue.size() >= kKeyReportLimit) queue.pop_front();
             queue.push_back(report);
             return Routed::Key;
         }
-        case REPORT_EEPROM:
-            return HandOverEepromAnswer(*connection, report) ? Routed::Answer : Routed::Dropped;
+        case REPORT_EEPROM: return HandOverEepromAnswer(handset, report) ? Routed::Answer : Routed::Dropped;
         default: return Routed::Dropped;
     }
 }
 
-bool TakeKeyReport(const std::shared_ptr<HandsetConnection>& connection,
-                   std::array<uint8_t, kInputReportSize>& report) {
-    auto& queue = connection->keyReports;
+bool TakeKeyReport(Handset& handset, std::array<uint8_t, kInputReportSize>& report) {
+    auto& queue = handset.keyReports;
     if (queue.empty()) return false;
     report = queue.front();
     queue.pop_front();
     return true;
 }
 
-void RouteQueuedReports(const std::shared_ptr<HandsetConnection>& connection) {
+void RouteQueuedReports(Handset& handset) {
     // A queued report completes a read at once; the short wait only lets its completion arrive.
     constexpr DWORD kQueuedReportWaitMs = 5;
     constexpr int kMostReports = 2 * static_cast<int>(kKeyReportLimit);  // a handset that never stops
     std::array<uint8_t, kInputReportSize> report{};
     for (int i = 0; i < kMostReports; ++i) {
-        if (ReadInputReport(*connection, {}, kQueuedReportWaitMs, report) != ReadOutcome::Report) return;
-        RouteReport(connection, report);
+        if (ReadInputReport(*handset.connection, {}, kQueuedReportWaitMs, report) != ReadOutcome::Report)
+            return;
+        RouteReport(handset, report);
     }
 }
 
-void ReadUntilAnswered(const std::shared_ptr<HandsetConnection>& connection) {
+void ReadUntilAnswered(Handset& handset) {
     std::array<uint8_t, kInputReportSize> report{};
     const DWORD start = GetTickCount();
     for (DWORD elapsed = 0; elapsed < kReadTimeoutMs; elapsed = GetTickCount() - start) {
-        IntakeHold intake;
-        if (ReadInputReport(*connection, {}, kReadTimeoutMs - elapsed, report) != ReadOutcome::Report ||
-            RouteReport(connection, report) == Routed::Answer)
+        IntakeHold intake(handset);
+        if (ReadInputReport(*handset.connection, {}, kReadTimeoutMs - elapsed, report) !=
+                ReadOutcome::Report ||
+            RouteReport(handset, report) == Routed::Answer)
             break;
     }
 }
 
-void OpenEepromWindow() {
-    EepromMailbox& mailbox = Library().mailbox;
+void OpenEepromWindow(Handset& handset) {
+    EepromMailbox& mailbox = handset.mailbox;
     std::lock_guard<std::mutex> lock(mailbox.mutex);
     mailbox.waiting = true;
     mailbox.filled = false;
 }
 
-bool TakeEepromAnswer(DWORD waitMs, uint8_t* destination) {
-    EepromMailbox& mailbox = Library().mailbox;
+bool TakeEepromAnswer(Handset& handset, DWORD waitMs, uint8_t* destination) {
+    EepromMailbox& mailbox = handset.mailbox;
     std::unique_lock<std::mutex> lock(mailbox.mutex);
     const bool answered = mailbox.arrived.wait_for(lock, std::chrono::milliseconds(waitMs),
                                                    [&mailbox] { return mailbox.filled; });

@@ -10,24 +10,27 @@
 
 #include <windows.h>
 
-#include "hid_io.h"
+#include "library_state.h"
 #include "report_protocol.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 namespace vocetta {
 
-// Holds the intake for the reader, or for an exchange, while it lives.
+// Holds the handset's intake for its reader, or for an exchange, while it lives.
 class IntakeHold {
   public:
-    explicit IntakeHold(HANDLE readerWake);  // the reader's: `readerWake` is set when an exchange asks
-    IntakeHold();                            // an exchange's
+    // The reader's: `readerWake` is set when an exchange asks.
+    IntakeHold(Handset& handset, HANDLE readerWake);
+    explicit IntakeHold(Handset& handset);  // an exchange's
     IntakeHold(const IntakeHold&) = delete;
     IntakeHold& operator=(const IntakeHold&) = delete;
     ~IntakeHold();
+
+  private:
+    Intake& intake_;
 };
 
 // What became of a report that was read.
@@ -37,30 +40,28 @@ enum class Routed {
     Dropped  // anything else: a class-2 report nobody waits for, or a class the handset does not send
 };
 
-// Requires the intake. Routes a report read from `connection` by its class: a key or hook report joins the
-// connection's key reports, which the reader takes in the order they were read; a class-2 report goes to the
+// Requires the intake. Routes a report read from the handset by its class: a key or hook report joins the
+// handset's key reports, which the reader takes in the order they were read; a class-2 report goes to the
 // EEPROM read waiting for it, if one waits.
-Routed RouteReport(const std::shared_ptr<HandsetConnection>& connection,
-                   const std::array<uint8_t, kInputReportSize>& report);
+Routed RouteReport(Handset& handset, const std::array<uint8_t, kInputReportSize>& report);
 
-// Requires the intake. Takes the oldest key or hook report read from `connection`.
-bool TakeKeyReport(const std::shared_ptr<HandsetConnection>& connection,
-                   std::array<uint8_t, kInputReportSize>& report);
+// Requires the intake. Takes the oldest key or hook report read from the handset.
+bool TakeKeyReport(Handset& handset, std::array<uint8_t, kInputReportSize>& report);
 
 // Requires the intake and no EEPROM read waiting. Routes every report already queued on the handle: an
 // answer found there came before the request about to go out, so it answers an earlier read that was given
 // up, and nobody takes it.
-void RouteQueuedReports(const std::shared_ptr<HandsetConnection>& connection);
+void RouteQueuedReports(Handset& handset);
 
 // Reads and routes reports on the calling thread, for the read time-out at most, until the waiting EEPROM
 // read has its answer: for a read where the reader takes up no reports. Takes the intake for each report.
-void ReadUntilAnswered(const std::shared_ptr<HandsetConnection>& connection);
+void ReadUntilAnswered(Handset& handset);
 
-// Opens the window for an answer, with none taken yet.
-void OpenEepromWindow();
+// Opens the handset's window for an answer, with none taken yet.
+void OpenEepromWindow(Handset& handset);
 
 // Waits at most `waitMs` for the answer to be handed over, copies it to `destination` if it was, and closes
 // the window. Answers whether it was.
-bool TakeEepromAnswer(DWORD waitMs, uint8_t* destination);
+bool TakeEepromAnswer(Handset& handset, DWORD waitMs, uint8_t* destination);
 
 }  // namespace vocetta

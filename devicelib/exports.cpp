@@ -2,6 +2,7 @@
 #include "usbphone.h"
 
 #include "commands.h"
+#include "eeprom_read.h"
 #include "hid_io.h"
 #include "hotplug.h"
 #include "library_state.h"

@@ -3,7 +3,6 @@
 #include "library_state.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -46,9 +45,6 @@ IntakeHold::~IntakeHold() {
 
 namespace {
 
-// As many key reports as the handle's own queue keeps: past that the oldest goes, as it would there.
-constexpr size_t kKeyReportLimit = 32;
-
 // How much of an input report of this connection is kept.
 size_t KeptLength(const HandsetConnection& connection) {
     return std::min<size_t>(connection.inputReportLength, kInputReportSize);
@@ -88,47 +84,6 @@ bool TakeKeyReport(Handset& handset, std::array<uint8_t, kInputReportSize>& repo
     report = queue.front();
     queue.pop_front();
     return true;
-}
-
-void RouteQueuedReports(Handset& handset) {
-    // A queued report completes a read at once; the short wait only lets its completion arrive.
-    constexpr DWORD kQueuedReportWaitMs = 5;
-    constexpr int kMostReports = 2 * static_cast<int>(kKeyReportLimit);  // a handset that never stops
-    std::array<uint8_t, kInputReportSize> report{};
-    for (int i = 0; i < kMostReports; ++i) {
-        if (ReadInputReport(*handset.connection, {}, kQueuedReportWaitMs, report) != ReadOutcome::Report)
-            return;
-        RouteReport(handset, report);
-    }
-}
-
-void ReadUntilAnswered(Handset& handset) {
-    std::array<uint8_t, kInputReportSize> report{};
-    const DWORD start = GetTickCount();
-    for (DWORD elapsed = 0; elapsed < kReadTimeoutMs; elapsed = GetTickCount() - start) {
-        IntakeHold intake(handset);
-        if (ReadInputReport(*handset.connection, {}, kReadTimeoutMs - elapsed, report) !=
-                ReadOutcome::Report ||
-            RouteReport(handset, report) == Routed::Answer)
-            break;
-    }
-}
-
-void OpenEepromWindow(Handset& handset) {
-    EepromMailbox& mailbox = handset.mailbox;
-    std::lock_guard<std::mutex> lock(mailbox.mutex);
-    mailbox.waiting = true;
-    mailbox.filled = false;
-}
-
-bool TakeEepromAnswer(Handset& handset, DWORD waitMs, uint8_t* destination) {
-    EepromMailbox& mailbox = handset.mailbox;
-    std::unique_lock<std::mutex> lock(mailbox.mutex);
-    const bool answered = mailbox.arrived.wait_for(lock, std::chrono::milliseconds(waitMs),
-                                                   [&mailbox] { return mailbox.filled; });
-    if (answered) std::memcpy(destination, mailbox.block.data(), kEepromBlockSize);
-    mailbox.waiting = false;
-    return answered;
 }
 
 }  // namespace vocetta

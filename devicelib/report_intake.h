@@ -33,6 +33,9 @@ class IntakeHold {
     Intake& intake_;
 };
 
+// As many key reports as the handle's own queue keeps: past that the oldest goes, as it would there.
+constexpr size_t kKeyReportLimit = 32;
+
 // What became of a report that was read.
 enum class Routed {
     Key,     // a key or hook report: it joined the connection's key reports
@@ -47,21 +50,5 @@ Routed RouteReport(Handset& handset, const std::array<uint8_t, kInputReportSize>
 
 // Requires the intake. Takes the oldest key or hook report read from the handset.
 bool TakeKeyReport(Handset& handset, std::array<uint8_t, kInputReportSize>& report);
-
-// Requires the intake and no EEPROM read waiting. Routes every report already queued on the handle: an
-// answer found there came before the request about to go out, so it answers an earlier read that was given
-// up, and nobody takes it.
-void RouteQueuedReports(Handset& handset);
-
-// Reads and routes reports on the calling thread, for the read time-out at most, until the waiting EEPROM
-// read has its answer: for a read where the reader takes up no reports. Takes the intake for each report.
-void ReadUntilAnswered(Handset& handset);
-
-// Opens the handset's window for an answer, with none taken yet.
-void OpenEepromWindow(Handset& handset);
-
-// Waits at most `waitMs` for the answer to be handed over, copies it to `destination` if it was, and closes
-// the window. Answers whether it was.
-bool TakeEepromAnswer(Handset& handset, DWORD waitMs, uint8_t* destination);
 
 }  // namespace vocetta

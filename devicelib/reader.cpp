@@ -37,10 +37,32 @@ struct PollStep {
     ReadOutcome outcome = ReadOutcome::Nothing;
 };
 
-// The code of this poll: a pending hook change first, else the key of one input report. While the repeat
-// filter is re-armed the read waits for as long as it takes; while it holds a key, at most the read time-out,
-// whose passing without a report re-arms it.
-PollStep NextCode(const std::weak_ptr<Handset>& weakHandset, const ReaderEvents& events) {
+// The next key or hook report of the handset: the oldest one an EEPROM read kept, else one read now. While
+// the repeat filter is re-armed the read waits for as long as it takes; while it holds a key, at most the
+// read time-out. A report that is no key report is a poll without a report (Nothing); an EEPROM answer, which
+// says nothing about the keys, leaves the repeat filter alone (GivenUp: a held key stays one press).
+ReadOutcome NextKeyReport(const std::weak_ptr<Handset>& weakHandset, const ReaderEvents& events,
+                          std::array<uint8_t, kInputReportSize>& report) {
+    const auto handset = weakHandset.lock();
+    if (!handset) return ReadOutcome::Broken;
+    IntakeHold intake(*handset, events.wake);
+    if (TakeKeyReport(*handset, report)) return ReadOutcome::Report;
+    const DWORD timeout = Library().keys.lastReported == KEY_NONE ? INFINITE : kReadTimeoutMs;
+    const ReadOutcome outcome =
+        ReadInputReport(*handset->connection, {events.stop, events.wake}, timeout, report);
+    if (outcome != ReadOutcome::Report) return outcome;
+    // Routed before the intake is let go, so no window opened later can take an answer read here.
+    switch (RouteReport(*handset, report)) {
+        case Routed::Key: TakeKeyReport(*handset, report); return ReadOutcome::Report;
+        case Routed::Answer: return ReadOutcome::GivenUp;
+        case Routed::Dropped: break;
+    }
+    return ReadOutcome::Nothing;
+}
+
+// The code of this poll: a pending hook change first, else the key of the next key report; KEY_NONE when no
+// key report came in time, which re-arms the repeat filter.
+PollStep NextCode(const std::weak_ptr<Handset>& handset, const ReaderEvents& events) {
     HandsetDevice& device = Library().device;
     KeyState& keys = Library().keys;
     int previousHook = keys.previousHook;
@@ -50,25 +72,8 @@ PollStep NextCode(const std::weak_ptr<Handset>& weakHandset, const ReaderEvents&
         return {hookCode, ReadOutcome::Report};
     }
     std::array<uint8_t, kInputReportSize> report{};
-    {
-        const auto handset = weakHandset.lock();
-        if (!handset) return {KEY_NONE, ReadOutcome::Broken};
-        IntakeHold intake(*handset, events.wake);
-        if (!TakeKeyReport(*handset, report)) {
-            const DWORD timeout = keys.lastReported == KEY_NONE ? INFINITE : kReadTimeoutMs;
-            const ReadOutcome outcome =
-                ReadInputReport(*handset->connection, {events.stop, events.wake}, timeout, report);
-            if (outcome != ReadOutcome::Report) return {KEY_NONE, outcome};
-            // Routed before the intake is let go, so no window opened later can take an answer read here. The
-            // answer of an EEPROM read says nothing about the keys, so it leaves the repeat filter alone (a
-            // held key stays one press); any other report that is no key report is a poll without a key.
-            switch (RouteReport(*handset, report)) {
-                case Routed::Key: TakeKeyReport(*handset, report); break;
-                case Routed::Answer: return {KEY_NONE, ReadOutcome::GivenUp};
-                case Routed::Dropped: return {};
-            }
-        }
-    }
+    const ReadOutcome outcome = NextKeyReport(handset, events, report);
+    if (outcome != ReadOutcome::Report) return {KEY_NONE, outcome};
     PollStep step{KEY_NONE, ReadOutcome::Report};
     int hookStatus = 0;
     if (DecodeKeyReport(report, step.code, hookStatus)) device.hookStatus = hookStatus;

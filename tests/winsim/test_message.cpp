@@ -199,6 +199,7 @@ TEST_F(MessageTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
     EXPECT_FALSE(InSendMessage());
 }
 
+#if WINSIM_ONLY  // winsim's hung threshold is set to 50 ms; Windows fixes it at 5 s
 TEST_F(MessageTest, AbortIfHungFailsAtOnceForABusyThreadButNotForAnIdleOne) {
     winsim::setHungThreshold(50);
     BusyReceiver receiver;
@@ -216,7 +217,9 @@ TEST_F(MessageTest, AbortIfHungFailsAtOnceForABusyThreadButNotForAnIdleOne) {
     EXPECT_EQ(SendMessageTimeoutA(receiver.hwnd(), WM_USER, 2, 0, SMTO_ABORTIFHUNG, 3000, &result), TRUE);
     EXPECT_EQ(result, 21u);
 }
+#endif
 
+#if WINSIM_ONLY  // waits until winsim sees the sender blocked in its send
 TEST_F(MessageTest, SenderWaitingForADestroyedWindowGetsAnErrorInsteadOfHanging) {
     BusyReceiver receiver([](HWND hwnd) { DestroyWindow(hwnd); });
     const DWORD sender = GetCurrentThreadId();
@@ -232,6 +235,7 @@ TEST_F(MessageTest, SenderWaitingForADestroyedWindowGetsAnErrorInsteadOfHanging)
     trigger.join();
     EXPECT_TRUE(messageLog().only(WM_USER).empty());
 }
+#endif
 
 TEST_F(MessageTest, DataSentToAnotherThreadTravelsAsACopy) {
     registerClass("CopyData", copyDataProc);

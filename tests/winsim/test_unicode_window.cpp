@@ -61,6 +61,7 @@ LRESULT CALLBACK wideRecorder(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+#if WINSIM_ONLY  // used only by the winsim-only test of another process's windows
 LRESULT CALLBACK ansiRecorder(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SETTEXT || message == WM_CHAR) {
         Received r{message, wParam, lParam, {}, {}, {}};
@@ -69,6 +70,7 @@ LRESULT CALLBACK ansiRecorder(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
+#endif
 
 // The procedure a subclass stands in front of.
 WNDPROC previousProc = nullptr;
@@ -90,12 +92,14 @@ void registerWide(LPCWSTR name, WNDPROC proc) {
     ASSERT_NE(RegisterClassW(&wc), 0);
 }
 
+#if WINSIM_ONLY  // used only by the winsim-only test of another process's windows
 void registerAnsi(LPCSTR name, WNDPROC proc) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = proc;
     wc.lpszClassName = name;
     ASSERT_NE(RegisterClassA(&wc), 0);
 }
+#endif
 
 std::wstring wideTextOf(HWND hwnd, WPARAM capacity = 64) {
     std::vector<WCHAR> buffer(capacity, L'#');
@@ -215,6 +219,7 @@ TEST_F(UnicodeWindowTest, SubclassingThroughOneFormMakesTheWindowTakeThatForm) {
     EXPECT_TRUE(IsWindowUnicode(wideEdit));
 }
 
+#if WINSIM_ONLY  // the receiver is made another process by winsim's control API
 TEST_F(UnicodeWindowTest, AcrossThreadsTheReceiverGetsACopyInItsOwnForm) {
     HWND wideWindow = nullptr;
     HWND ansiWindow = nullptr;
@@ -255,3 +260,4 @@ TEST_F(UnicodeWindowTest, AcrossThreadsTheReceiverGetsACopyInItsOwnForm) {
     SendMessageW(ansiWindow, WM_CHAR, 0x263A, 0);
     EXPECT_EQ(last(WM_CHAR).wParam, static_cast<WPARAM>('?'));
 }
+#endif

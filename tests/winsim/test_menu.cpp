@@ -74,7 +74,8 @@ TEST_F(MenuTest, TheTemplateBecomesPopupsItemsAndSeparators) {
     ASSERT_EQ(GetMenuItemCount(popup), 4);
     EXPECT_EQ(GetMenuItemID(popup, 0), static_cast<UINT>(CMD_FIRST));
     EXPECT_EQ(GetMenuItemID(popup, 1), 0u);
-    EXPECT_EQ(GetMenuState(popup, 1, MF_BYPOSITION), static_cast<UINT>(MF_SEPARATOR));
+    EXPECT_EQ(GetMenuState(popup, 1, MF_BYPOSITION),
+              static_cast<UINT>(MF_SEPARATOR | MF_GRAYED | MF_DISABLED));
     EXPECT_EQ(itemText(popup, 1, MF_BYPOSITION), "");
     EXPECT_EQ(GetMenuState(popup, 2, MF_BYPOSITION), (1u << 8) | MF_POPUP);  // one item inside
     EXPECT_EQ(GetMenuState(popup, CMD_GRAYED, MF_BYCOMMAND), static_cast<UINT>(MF_GRAYED));

@@ -55,7 +55,7 @@ TEST_F(ResourceTest, MissingResourcesTellTheTypeFromTheNameAndOtherModulesHaveNo
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_DATA_NOT_FOUND));
 
     EXPECT_EQ(LoadResource(program, reinterpret_cast<HRSRC>(0x1234)), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOACCESS));
     EXPECT_EQ(SizeofResource(program, nullptr), 0u);
 }
 

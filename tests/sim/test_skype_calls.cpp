@@ -364,7 +364,7 @@ TEST_F(SkypeCallTest, ClientMayCommandFromInsideANotificationAndTheRecordsKeepTh
     EXPECT_EQ(records[1].command.text, "GET " + callText(id, "PARTNER_DISPNAME"));
     EXPECT_FALSE(records[2].isCommand);
     EXPECT_EQ(records[2].notification.text, callText(id, "PARTNER_DISPNAME Alice"));
-    for (uint64_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i].sequence(), mark + i);
+    for (size_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i].sequence(), mark + i);
     EXPECT_EQ(skype.nextSequence(), mark + 3);
     // The answer's send ended first, inside the ringing text's.
     const std::vector<sim::SkypeNotification> sent = skype.notifications();

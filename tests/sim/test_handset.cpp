@@ -199,8 +199,7 @@ TEST_F(HandsetStandIn, AnEepromAnswerDueAtAnUnplugNeverReachesTheReplug) {
     EXPECT_EQ(handset.sentCount(), 0u);
 }
 
-#if WINSIM_ONLY  // write and read faults, vanishing and bus ids belong to winsim's bus, not the virtual
-                 // handset
+#if WINSIM_ONLY  // faults, vanishing and bus ids belong to winsim's bus, not to the virtual handset
 TEST_F(HandsetStandIn, WriteFaultsFailOrShortenWithoutDecoding) {
     sim::Handset handset(quietConfig());
     handset.plug();

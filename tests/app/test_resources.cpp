@@ -188,7 +188,9 @@ TEST_F(ProgramResourcesTest, TheMenusHoldTheirCommands) {
     ASSERT_EQ(GetMenuItemCount(popup), 3);
     EXPECT_EQ(menuText(popup, 0), "&About...");
     EXPECT_EQ(GetMenuItemID(popup, 0), static_cast<UINT>(IDM_ABOUT));
-    EXPECT_EQ(GetMenuState(popup, 1, MF_BYPOSITION), static_cast<UINT>(MF_SEPARATOR));
+    // A separator, which Windows reports grayed and disabled.
+    EXPECT_EQ(GetMenuState(popup, 1, MF_BYPOSITION),
+              static_cast<UINT>(MF_SEPARATOR | MF_GRAYED | MF_DISABLED));
     EXPECT_EQ(menuText(popup, 2), "&Close");
     EXPECT_EQ(GetMenuItemID(popup, 2), static_cast<UINT>(IDM_CLOSE));
 }

@@ -1,6 +1,6 @@
 // The handset stand-in seen from a program on the simulated bus: what it reports for keys and the hook,
 // how it decodes output reports, its EEPROM answers, and its faults.
-#include "handset/handset.h"
+#include "sim/handset_on_bus.h"
 #include "support/winsim_fixture.h"
 
 #include <windows.h>
@@ -11,21 +11,20 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Report = sim::Handset::Report;
+using Report = sim::HandsetModel::Report;
 
 // The program's side: both handles opened the way the device library opens them.
 class Host {
   public:
-    explicit Host(const sim::Handset& handset) {
-        const std::string path = handset.devicePath();
+    Host(const std::string& path, const sim::HandsetConfig& config) {
         sync_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, 0, nullptr);
         async_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         EXPECT_NE(sync_, INVALID_HANDLE_VALUE);
         EXPECT_NE(async_, INVALID_HANDLE_VALUE);
-        inputLength_ = handset.config().inputReportLength;
-        outputLength_ = handset.config().outputReportLength;
+        inputLength_ = config.inputReportLength;
+        outputLength_ = config.outputReportLength;
     }
     ~Host() {
         CloseHandle(sync_);
@@ -86,11 +85,12 @@ sim::HandsetConfig quietConfig() {
 }
 
 using HandsetStandIn = WinsimTest;
+using handset_test::BusHandset;
 
 TEST_F(HandsetStandIn, ReportsKeysReleasesAndTheHookSwitch) {
-    sim::Handset handset(quietConfig());
-    handset.plug();
-    Host host(handset);
+    BusHandset bus(quietConfig());
+    sim::HandsetModel& handset = bus.model();
+    Host host(bus.plug(), handset.config());
     handset.press(sim::Key::Yes);
     handset.setOffHook(true);
     handset.release();
@@ -107,9 +107,9 @@ TEST_F(HandsetStandIn, ReportsKeysReleasesAndTheHookSwitch) {
 TEST_F(HandsetStandIn, AHeldKeyRepeatsUntilReleased) {
     sim::HandsetConfig config;
     config.repeatInterval = 5ms;
-    sim::Handset handset(config);
-    handset.plug();
-    Host host(handset);
+    BusHandset bus(config);
+    sim::HandsetModel& handset = bus.model();
+    Host host(bus.plug(), handset.config());
     handset.press(sim::Key::Digit5);
     ASSERT_TRUE(handset.waitForSent(4, 2s));
     handset.release();
@@ -121,14 +121,16 @@ TEST_F(HandsetStandIn, AHeldKeyRepeatsUntilReleased) {
 }
 
 TEST_F(HandsetStandIn, DecodesControlAndDisplayReports) {
-    sim::Handset handset(quietConfig());
-    handset.plug();
-    Host host(handset);
-    host.write({0, 1, 0xFF, 0x11});  // ringer on
-    host.write({0, 1, 0x11, 0xFF});  // backlight on; the ringer's byte says "not mine"
+    BusHandset bus(quietConfig());
+    sim::HandsetModel& handset = bus.model();
+    Host host(bus.plug(), handset.config());
+    host.write({0, 1, 0xFF, 0x11});              // ringer on
+    host.write({0, 1, 0x11, 0xFF});              // backlight on; the ringer's byte says "not mine"
+    ASSERT_TRUE(handset.waitForReports(2, 2s));  // a real device takes a written report a little later
     EXPECT_TRUE(handset.ringer());
     EXPECT_TRUE(handset.backlight());
     host.write({0, 1, 0x02, 0x11});  // anything but 0xFF is off
+    ASSERT_TRUE(handset.waitForReports(3, 2s));
     EXPECT_FALSE(handset.ringer());
     EXPECT_TRUE(handset.backlight());
 
@@ -139,6 +141,7 @@ TEST_F(HandsetStandIn, DecodesControlAndDisplayReports) {
     display[2 + 22] = 0xC7;
     display[2 + 23] = 0x60;
     host.write(display);
+    ASSERT_TRUE(handset.waitForReports(4, 2s));
     EXPECT_EQ(handset.rendering(), "upper \"     \" lower \"        12\" sep:- days:- bars:1 icon:on");
     EXPECT_EQ(handset.receivedCount(), 4u);
     EXPECT_EQ(handset.receivedReports()[3], display);
@@ -146,6 +149,7 @@ TEST_F(HandsetStandIn, DecodesControlAndDisplayReports) {
     // Every image shown is kept, in order; control reports show none.
     display[2 + 22] = 0xE5;  // "13"
     host.write(display);
+    ASSERT_TRUE(handset.waitForReports(5, 2s));
     ASSERT_EQ(handset.shownImageCount(), 2u);
     const auto shown = handset.shownImages(1);
     ASSERT_EQ(shown.size(), 1u);
@@ -156,10 +160,11 @@ TEST_F(HandsetStandIn, DecodesControlAndDisplayReports) {
 TEST_F(HandsetStandIn, KeepsEepromWritesAndAnswersReadRequestsAfterTheDelay) {
     sim::HandsetConfig config = quietConfig();
     config.eepromAnswerDelay = 150ms;
-    sim::Handset handset(config);
-    handset.plug();
-    Host host(handset);
+    BusHandset bus(config);
+    sim::HandsetModel& handset = bus.model();
+    Host host(bus.plug(), handset.config());
     host.write({0, 2, 1, 0xF2, 0xF2, 0xAB});  // write 0xAB at 0xF2
+    ASSERT_TRUE(handset.waitForReports(1, 2s));
     EXPECT_EQ(handset.eeprom(0xF2), 0xAB);
     handset.setEeprom(0xF5, 0x12);
 
@@ -172,6 +177,7 @@ TEST_F(HandsetStandIn, KeepsEepromWritesAndAnswersReadRequestsAfterTheDelay) {
                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(Report(answer.begin() + 2, answer.end()), expected);
     host.write({0, 2, 3});  // read end
+    EXPECT_TRUE(handset.waitForReports(3, 2s));
     EXPECT_EQ(handset.receivedCount(), 3u);
 }
 
@@ -180,23 +186,24 @@ TEST_F(HandsetStandIn, KeepsEepromWritesAndAnswersReadRequestsAfterTheDelay) {
 TEST_F(HandsetStandIn, AnEepromAnswerDueAtAnUnplugNeverReachesTheReplug) {
     sim::HandsetConfig config = quietConfig();
     config.eepromAnswerDelay = 100ms;
-    sim::Handset handset(config);
-    handset.plug();
+    BusHandset bus(config);
+    sim::HandsetModel& handset = bus.model();
     {
-        Host before(handset);
+        Host before(bus.plug(), handset.config());
         before.write({0, 2, 2, 0x00, 0});
+        ASSERT_TRUE(handset.waitForReports(1, 2s));
     }
-    handset.unplug();
-    handset.plug();
-    Host after(handset);
+    bus.unplug();
+    Host after(bus.plug(), handset.config());
     EXPECT_TRUE(after.read(300ms).empty());
     EXPECT_EQ(handset.sentCount(), 0u);
 }
 
+#if WINSIM_ONLY  // faults, vanishing and bus ids belong to winsim's bus, not to the virtual handset
 TEST_F(HandsetStandIn, WriteFaultsFailOrShortenWithoutDecoding) {
     sim::Handset handset(quietConfig());
     handset.plug();
-    Host host(handset);
+    Host host(handset.devicePath(), handset.config());
     handset.failWrites(2, ERROR_DEVICE_NOT_CONNECTED);
     EXPECT_EQ(host.write({0, 1, 0xFF, 0x11}), 0u);
     EXPECT_EQ(host.lastError(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
@@ -214,7 +221,7 @@ TEST_F(HandsetStandIn, WriteFaultsFailOrShortenWithoutDecoding) {
 TEST_F(HandsetStandIn, ReadFaultsFailOrShortenTheNextReports) {
     sim::Handset handset(quietConfig());
     handset.plug();
-    Host host(handset);
+    Host host(handset.devicePath(), handset.config());
     handset.failNextRead(ERROR_GEN_FAILURE);
     handset.shortenInputReports(5);
     handset.press(sim::Key::Hash);
@@ -229,7 +236,7 @@ TEST_F(HandsetStandIn, ReadFaultsFailOrShortenTheNextReports) {
 TEST_F(HandsetStandIn, VanishesAsSoonAsAReadIsPending) {
     sim::Handset handset(quietConfig());
     const auto id = handset.plug();
-    Host host(handset);
+    Host host(handset.devicePath(), handset.config());
     handset.vanishWhenReadPending();
     EXPECT_TRUE(host.read().empty());
     EXPECT_EQ(host.lastError(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
@@ -259,5 +266,7 @@ TEST_F(HandsetStandIn, ReplugGivesANewDeviceAndAnUnpluggedHandsetSendsNothing) {
     }
     EXPECT_FALSE(winsim::hidPresent(first));  // gone with the stand-in
 }
+
+#endif
 
 }  // namespace

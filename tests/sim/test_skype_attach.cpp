@@ -1,11 +1,9 @@
 // The Skype stand-in's attach handshake, windows and life, seen from a client window on the test's thread
 // as the program sees Skype.
 #include "sim/test_skype_client.h"
-#include "skype/skype_process.h"
 #include "support/winsim_fixture.h"
 
 #include <windows.h>
-#include <winsim/control.h>
 
 #include <chrono>
 #include <vector>
@@ -32,8 +30,9 @@ bool minimized(HWND hwnd) {
     return (GetWindowLongA(hwnd, GWL_STYLE) & WS_MINIMIZE) != 0;
 }
 
+#if WINSIM_ONLY  // on Windows the stand-in is a thread of the test, not another process
 TEST_F(SkypeAttachTest, RunningSkypeAnswersDiscoverFromWindowsOfAnotherProcess) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     ASSERT_TRUE(skype.start());
     TestClient client;
     client.discover();
@@ -59,10 +58,11 @@ TEST_F(SkypeAttachTest, RunningSkypeAnswersDiscoverFromWindowsOfAnotherProcess) 
     EXPECT_EQ(GetWindowLongPtrA(skype.editField(), GWLP_HWNDPARENT),
               reinterpret_cast<LONG_PTR>(skype.mainWindow()));
 }
+#endif
 
 TEST_F(SkypeAttachTest, SkypeStartedLaterAnnouncesItsApiThenAttaches) {
     TestClient client;
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     ASSERT_TRUE(skype.start());
     ASSERT_TRUE(client.waitForAttach(0x8001));
     EXPECT_EQ(client.attaches().front().skype, skype.apiWindow());
@@ -76,7 +76,7 @@ TEST_F(SkypeAttachTest, SkypeStartedLaterAnnouncesItsApiThenAttaches) {
 TEST_F(SkypeAttachTest, RefusedClientIsRecordedButNotServed) {
     sim::SkypeConfig config;
     config.attachStatus = 2;
-    sim::SimulatedSkype skype(config);
+    skype_test::Skype skype(config);
     ASSERT_TRUE(skype.start());
     TestClient client;
     client.discover();
@@ -95,7 +95,7 @@ TEST_F(SkypeAttachTest, PendingAnswerComesAfterItsDelayAndTheGrantLater) {
     config.attachStatus = 1;
     config.attachDelay = 150ms;
     config.attachByPost = true;
-    sim::SimulatedSkype skype(config);
+    skype_test::Skype skype(config);
     ASSERT_TRUE(skype.start());
     TestClient client;
     const auto asked = std::chrono::steady_clock::now();
@@ -112,7 +112,7 @@ TEST_F(SkypeAttachTest, PendingAnswerComesAfterItsDelayAndTheGrantLater) {
 }
 
 TEST_F(SkypeAttachTest, CrashTakesTheWindowsAtOnceAndRestartAnnouncesAFreshSkype) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     ASSERT_TRUE(skype.start());
     TestClient client;
     client.discover();
@@ -149,7 +149,7 @@ TEST_F(SkypeAttachTest, CrashTakesTheWindowsAtOnceAndRestartAnnouncesAFreshSkype
 }
 
 TEST_F(SkypeAttachTest, ClosingTheMainWindowHidesItAndQuitDestroysEverything) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     ASSERT_TRUE(skype.start());
     const HWND api = skype.apiWindow();
     const HWND main = skype.mainWindow();
@@ -169,10 +169,11 @@ TEST_F(SkypeAttachTest, ClosingTheMainWindowHidesItAndQuitDestroysEverything) {
 
 // FOCUS and the SKYPE button bring the main window back from the tray or the taskbar and to the front; a
 // client that is not attached moves nothing.
+#if WINSIM_ONLY  // reads winsim's record of SetForegroundWindow requests
 TEST_F(SkypeAttachTest, FocusAndTheSkypeButtonBringTheMainWindowToTheFront) {
     sim::SkypeConfig config;
     config.mainWindowShow = sim::MainWindowShow::Hidden;
-    sim::SimulatedSkype skype(config);
+    skype_test::Skype skype(config);
     ASSERT_TRUE(skype.start());
     const HWND main = skype.mainWindow();
     TestClient stranger;
@@ -210,13 +211,14 @@ TEST_F(SkypeAttachTest, FocusAndTheSkypeButtonBringTheMainWindowToTheFront) {
     skype.quit();
     EXPECT_EQ(skype.mainWindowView().show, sim::MainWindowShow::Hidden);
 }
+#endif
 
 TEST_F(SkypeAttachTest, MainWindowTakesAnotherClassTitleAndShowState) {
     sim::SkypeConfig config;
     config.mainWindowClass = "OtherMainForm";
     config.mainWindowTitle = "TOM-Skype - echo123";
     config.mainWindowShow = sim::MainWindowShow::Minimized;
-    sim::SimulatedSkype skype(config);
+    skype_test::Skype skype(config);
     ASSERT_TRUE(skype.start());
     const HWND main = skype.mainWindow();
     EXPECT_EQ(classOf(main), "OtherMainForm");

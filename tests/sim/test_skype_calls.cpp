@@ -1,7 +1,6 @@
 // The Skype stand-in's calls, mute, devices, records and errors, driven through the desktop API by a
 // client window on the test's thread.
 #include "sim/test_skype_client.h"
-#include "skype/skype_process.h"
 #include "support/winsim_fixture.h"
 
 #include <windows.h>
@@ -38,7 +37,7 @@ class SkypeCallTest : public WinsimTest {
 };
 
 TEST_F(SkypeCallTest, IncomingCallIsNamedAnsweredAndEndedByTheFarEnd) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     TestClient client;
     attach(skype, client);
     const int id = skype.incomingCall("Alice Smith", "alice.smith");
@@ -60,7 +59,7 @@ TEST_F(SkypeCallTest, IncomingCallIsNamedAnsweredAndEndedByTheFarEnd) {
 }
 
 TEST_F(SkypeCallTest, SecondIncomingCallCanBeRefusedWhileTheFirstStaysConnected) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     TestClient client;
     attach(skype, client);
     const int first = skype.incomingCall("Alice");
@@ -83,7 +82,7 @@ TEST_F(SkypeCallTest, SecondIncomingCallCanBeRefusedWhileTheFirstStaysConnected)
 }
 
 TEST_F(SkypeCallTest, HookOffAndYesAnswerRingingCallsAndPutTheOtherOnHold) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     TestClient client;
     attach(skype, client);
     const int first = skype.incomingCall("Alice");
@@ -107,7 +106,7 @@ TEST_F(SkypeCallTest, HookOffAndYesAnswerRingingCallsAndPutTheOtherOnHold) {
 }
 
 TEST_F(SkypeCallTest, OutgoingCallDialledIntoTheEditField) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     TestClient client;
     attach(skype, client);
     for (const char* button : {"+", "4", "9", "9"})
@@ -148,7 +147,7 @@ TEST_F(SkypeCallTest, OutgoingCallDialledIntoTheEditField) {
 TEST_F(SkypeCallTest, UnicodeEditFieldTakesWideAndAnsiMessages) {
     sim::SkypeConfig config;
     config.unicodeEditField = true;
-    sim::SimulatedSkype skype(config);
+    skype_test::Skype skype(config);
     TestClient client;
     attach(skype, client);
     const HWND edit = skype.editField();
@@ -179,7 +178,7 @@ TEST_F(SkypeCallTest, UnicodeEditFieldTakesWideAndAnsiMessages) {
 // During a call the keypad is the call's: digits are not typed into the field, and YES places no second
 // call (it still answers one that rings).
 TEST_F(SkypeCallTest, InACallDigitsStayOutOfTheFieldAndYesOnlyAnswers) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     TestClient client;
     attach(skype, client);
     ASSERT_TRUE(client.send("BTN_PRESSED 0"));
@@ -209,7 +208,7 @@ TEST_F(SkypeCallTest, InACallDigitsStayOutOfTheFieldAndYesOnlyAnswers) {
 TEST_F(SkypeCallTest, UpAndDownSelectAContactThatYesCalls) {
     sim::SkypeConfig config;
     config.contacts = {"echo123", "anna", "tom"};
-    sim::SimulatedSkype skype(config);
+    skype_test::Skype skype(config);
     TestClient client;
     attach(skype, client);
     EXPECT_EQ(skype.selectedContact(), "");
@@ -236,7 +235,7 @@ TEST_F(SkypeCallTest, UpAndDownSelectAContactThatYesCalls) {
 TEST_F(SkypeCallTest, CalledContactAnswersByItselfAfterItsDelay) {
     sim::SkypeConfig config;
     config.farEndAnswerDelay = 30ms;
-    sim::SimulatedSkype skype(config);
+    skype_test::Skype skype(config);
     TestClient client;
     attach(skype, client);
     ASSERT_TRUE(client.send("CALL echo123"));
@@ -249,7 +248,7 @@ TEST_F(SkypeCallTest, CalledContactAnswersByItselfAfterItsDelay) {
 }
 
 TEST_F(SkypeCallTest, MuteChangesGoToEveryClientAndAnswersOnlyToTheAsker) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     TestClient client;
     TestClient other;
     attach(skype, client);
@@ -272,7 +271,7 @@ TEST_F(SkypeCallTest, MuteChangesGoToEveryClientAndAnswersOnlyToTheAsker) {
 }
 
 TEST_F(SkypeCallTest, CommandsAreRecordedWithSenderAndBytesAndDevicesKept) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     TestClient client;
     attach(skype, client);
     ASSERT_TRUE(client.send("SET AUDIO_OUT USB Audio Device"));
@@ -306,7 +305,7 @@ TEST_F(SkypeCallTest, CommandsAreRecordedWithSenderAndBytesAndDevicesKept) {
 }
 
 TEST_F(SkypeCallTest, UnknownCallsAndCommandsAreAnsweredWithErrors) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     TestClient client;
     attach(skype, client);
     const int id = skype.incomingCall("Alice");
@@ -340,7 +339,7 @@ TEST_F(SkypeCallTest, UnknownCallsAndCommandsAreAnsweredWithErrors) {
 // A client may send a command while a text is on its way to it. The records keep the order in which things
 // happened: the text (numbered as its send began), the command, and the command's answer.
 TEST_F(SkypeCallTest, ClientMayCommandFromInsideANotificationAndTheRecordsKeepTheOrder) {
-    sim::SimulatedSkype skype;
+    skype_test::Skype skype;
     TestClient client;
     attach(skype, client);
     const uint64_t mark = skype.nextSequence();
@@ -365,7 +364,7 @@ TEST_F(SkypeCallTest, ClientMayCommandFromInsideANotificationAndTheRecordsKeepTh
     EXPECT_EQ(records[1].command.text, "GET " + callText(id, "PARTNER_DISPNAME"));
     EXPECT_FALSE(records[2].isCommand);
     EXPECT_EQ(records[2].notification.text, callText(id, "PARTNER_DISPNAME Alice"));
-    for (uint64_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i].sequence(), mark + i);
+    for (size_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i].sequence(), mark + i);
     EXPECT_EQ(skype.nextSequence(), mark + 3);
     // The answer's send ended first, inside the ringing text's.
     const std::vector<sim::SkypeNotification> sent = skype.notifications();
@@ -376,7 +375,7 @@ TEST_F(SkypeCallTest, ClientMayCommandFromInsideANotificationAndTheRecordsKeepTh
 TEST_F(SkypeCallTest, HungClientCostsSkypeNoMoreThanItsSendTimeout) {
     sim::SkypeConfig config;
     config.sendTimeout = 200ms;
-    sim::SimulatedSkype skype(config);
+    skype_test::Skype skype(config);
     ASSERT_TRUE(skype.start());
     std::promise<HWND> attached;
     std::promise<void> release;

@@ -6,6 +6,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#ifdef _WIN32
+#include "skype/skype_client.h"
+#else
+#include "skype/skype_process.h"
+#endif
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -14,6 +20,14 @@
 namespace skype_test {
 
 using namespace std::chrono_literals;
+
+// Skype as the tests meet it: on winsim a simulated process of its own; on Windows a thread of the test's
+// process, which the tests cannot tell from another program through its windows and messages.
+#ifdef _WIN32
+using Skype = sim::SkypeClient;
+#else
+using Skype = sim::SimulatedSkype;
+#endif
 
 class TestClient {
   public:

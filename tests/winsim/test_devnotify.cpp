@@ -8,6 +8,8 @@
 #include <cstring>
 #include <utility>
 
+#if WINSIM_ONLY  // devices are plugged on winsim's bus and its notification forms set by its control API
+
 using namespace winsim_test;
 
 namespace {
@@ -222,3 +224,5 @@ TEST_F(DevNotifyTest, NothingAfterUnregisteringOrAfterTheWindowIsDestroyed) {
                                                              {kept, DBT_DEVICEREMOVECOMPLETE}}));
     EXPECT_EQ(winsim::deviceNotificationCount(), 2u);  // the destroyed window's registration is still held
 }
+
+#endif  // WINSIM_ONLY

@@ -8,7 +8,9 @@
 #include <thread>
 
 using namespace winsim_test;
+#if WINSIM_ONLY  // the scripted dialog input of the winsim-only tests
 using Kind = winsim::DialogInput::Kind;
+#endif
 
 namespace {
 
@@ -17,7 +19,10 @@ struct Observed {
     LPARAM initParam = 0;
     WPARAM initFocus = 0;
     std::string className;
-    std::vector<winsim::DialogInfo> atInit;       // the open dialogs as WM_INITDIALOG saw them
+#if WINSIM_ONLY  // winsim's list of open dialogs, read by the winsim-only tests
+    // The open dialogs as WM_INITDIALOG saw them.
+    std::vector<winsim::DialogInfo> atInit;
+#endif
     std::vector<std::pair<WORD, WORD>> commands;  // (id, notification)
     std::vector<LPARAM> commandSources;
     bool destroyed = false;
@@ -28,10 +33,10 @@ Observed observed;
 // Ends the dialog with the id of OK, Cancel or Save; leaves everything else to the default processing.
 INT_PTR CALLBACK recordingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_INITDIALOG:
-            observed.initParam = lParam;
-            observed.initFocus = wParam;
+        case WM_INITDIALOG: observed.initParam = lParam; observed.initFocus = wParam;
+#if WINSIM_ONLY  // winsim's list of open dialogs, read by the winsim-only tests
             observed.atInit = winsim::openDialogs();
+#endif
             char className[16];
             GetClassNameA(dialog, className, sizeof(className));
             observed.className = className;
@@ -84,6 +89,7 @@ class DialogTest : public WinsimTest {
 
 }  // namespace
 
+#if WINSIM_ONLY  // the dialog is answered and read through winsim's scripted input and dialog list
 TEST_F(DialogTest, TheTemplateBecomesADialogWindowWithItsControls) {
     winsim::scriptDialogInput({Kind::Escape});
     EXPECT_EQ(openDialog(TEST_DIALOG, recordingDialog, 1234), IDCANCEL);
@@ -121,7 +127,9 @@ TEST_F(DialogTest, TheTemplateBecomesADialogWindowWithItsControls) {
     EXPECT_FALSE(IsWindow(d.window));
     EXPECT_TRUE(winsim::openDialogs().empty());
 }
+#endif
 
+#if WINSIM_ONLY  // the dialog is answered through winsim's scripted input
 TEST_F(DialogTest, EnterGivesTheDefaultButtonEscapeAndTheCloseBoxGiveCancel) {
     winsim::scriptDialogInput({Kind::Enter});
     EXPECT_EQ(openDialog(), IDC_SAVE);
@@ -135,7 +143,9 @@ TEST_F(DialogTest, EnterGivesTheDefaultButtonEscapeAndTheCloseBoxGiveCancel) {
     EXPECT_EQ(observed.commands, (std::vector<std::pair<WORD, WORD>>{
                                      {IDC_SAVE, BN_CLICKED}, {IDCANCEL, BN_CLICKED}, {IDOK, BN_CLICKED}}));
 }
+#endif
 
+#if WINSIM_ONLY  // the dialog is answered through winsim's scripted input
 TEST_F(DialogTest, AButtonClickComesFromTheButtonAndTheDialogRunsUntilEndDialog) {
     winsim::scriptDialogInput({Kind::Button, IDC_APPLY});  // not ending
     winsim::scriptDialogInput({Kind::Button, IDC_SAVE});
@@ -145,7 +155,9 @@ TEST_F(DialogTest, AButtonClickComesFromTheButtonAndTheDialogRunsUntilEndDialog)
     ASSERT_EQ(observed.atInit.size(), 1u);
     EXPECT_EQ(observed.commandSources[0], reinterpret_cast<LPARAM>(observed.atInit[0].controls[2].window));
 }
+#endif
 
+#if WINSIM_ONLY  // reads winsim's list of open dialogs
 TEST_F(DialogTest, EndDialogInsideInitDialogEndsItWithoutALoop) {
     winsim::scriptDialogInput({Kind::Escape});
     EXPECT_EQ(openDialog(TEST_DIALOG, endsAtOnce), 77);
@@ -153,14 +165,18 @@ TEST_F(DialogTest, EndDialogInsideInitDialogEndsItWithoutALoop) {
     // The scripted input was not taken by a loop that never ran.
     EXPECT_EQ(openDialog(), IDCANCEL);
 }
+#endif
 
+#if WINSIM_ONLY  // the dialog is answered through winsim's scripted input
 TEST_F(DialogTest, ADialogOpenedInsideAnotherDialogsLoopLeavesTheFirstWorking) {
     PostMessageA(owner, WM_USER, 0, 0);
     winsim::scriptDialogInput({Kind::Enter});
     EXPECT_EQ(openDialog(), IDC_SAVE);
     EXPECT_EQ(secondResult, 77);
 }
+#endif
 
+#if WINSIM_ONLY  // the dialog is answered through winsim's scripted input
 TEST_F(DialogTest, FailuresGiveMinusOneOrZeroForABadOwner) {
     EXPECT_EQ(openDialog(999), -1);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
@@ -173,7 +189,9 @@ TEST_F(DialogTest, FailuresGiveMinusOneOrZeroForABadOwner) {
     EXPECT_FALSE(EndDialog(owner, 1));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WINDOW_NOT_DIALOG));
 }
+#endif
 
+#if WINSIM_ONLY  // the dialog is found and answered through winsim's control API
 TEST_F(DialogTest, ADialogOnAnotherThreadIsDrivenFromOutsideAndServesItsQueue) {
     INT_PTR result = 0;
     std::thread program([&] {
@@ -204,6 +222,7 @@ TEST_F(DialogTest, ADialogOnAnotherThreadIsDrivenFromOutsideAndServesItsQueue) {
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_FALSE(winsim::sendDialogInput(dialog, {Kind::Enter}));
 }
+#endif
 
 TEST_F(DialogTest, QuitEndsTheDialogAndStaysForTheOuterLoop) {
     PostQuitMessage(9);

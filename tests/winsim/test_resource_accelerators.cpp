@@ -33,6 +33,13 @@ class AcceleratorTest : public WinsimTest {
 
     int translate(UINT message, WPARAM key, LPARAM lParam) {
         MSG msg{window, message, key, lParam, 0, {0, 0}};
+#ifdef _WIN32
+        // Windows takes Alt from the thread's keyboard state, which a real keystroke sets along with
+        // KF_ALTDOWN in the message; winsim keeps no keyboard state and reads the message.
+        BYTE keys[256] = {};
+        keys[VK_MENU] = static_cast<BYTE>((HIWORD(lParam) & KF_ALTDOWN) != 0 ? 0x80 : 0);
+        SetKeyboardState(keys);
+#endif
         return TranslateAcceleratorA(window, table, &msg);
     }
 

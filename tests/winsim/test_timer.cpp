@@ -1,5 +1,6 @@
 // Timers: ticks on the simulated clock, coalesced, after every other message; replacing and killing; timers
 // that die with their window; threads blocked in GetMessageA woken by a tick; timer procedures.
+#include "support/clock_step.h"
 #include "support/winsim_fixture.h"
 #include "test_message_support.h"
 
@@ -13,12 +14,7 @@ class TimerTest : public WinsimTest {
         WinsimTest::SetUp();
         messageLog().clear();
         registerClass("Recording", recordingProc);
-        SYSTEMTIME date{};
-        date.wYear = 2004;
-        date.wMonth = 11;
-        date.wDay = 18;
-        date.wHour = 9;
-        winsim::setLocalTime(date);
+        pinClock();
     }
 
     // The next message waiting for the calling thread, taken, or WM_NULL when there is none.
@@ -45,6 +41,7 @@ VOID CALLBACK recordTimerProc(HWND hwnd, UINT message, UINT_PTR id, DWORD) {
 
 }  // namespace
 
+#if WINSIM_ONLY  // the exact phase of a period needs winsim's pinned clock
 TEST_F(TimerTest, TicksFollowThePinnedClockAndCoalesce) {
     HWND hwnd = makeWindow("Recording");
     ASSERT_EQ(SetTimer(hwnd, 1001, 2000, nullptr), 1001u);
@@ -68,12 +65,13 @@ TEST_F(TimerTest, TicksFollowThePinnedClockAndCoalesce) {
     winsim::advanceClock(1);
     EXPECT_EQ(next().message, static_cast<UINT>(WM_TIMER));
 }
+#endif
 
 TEST_F(TimerTest, TicksComeAfterPostedMessagesAndQuitAndObeyFilters) {
     HWND hwnd = makeWindow("Recording");
     HWND other = makeWindow("Recording");
     SetTimer(hwnd, 1, 100, nullptr);
-    winsim::advanceClock(100);
+    letTimePass(100);
     PostMessageA(hwnd, WM_USER, 0, 0);
 
     // Filters that leave out the timer's window or WM_TIMER do not see the tick; PM_NOREMOVE leaves it.
@@ -91,25 +89,28 @@ TEST_F(TimerTest, TicksComeAfterPostedMessagesAndQuitAndObeyFilters) {
     EXPECT_EQ(next().message, static_cast<UINT>(WM_TIMER));
 }
 
+#if WINSIM_ONLY  // under Wine a due tick may outlive its timer; what Windows does is not settled
 TEST_F(TimerTest, SettingAgainReplacesTheTimerAndKillingTakesItsTick) {
     HWND hwnd = makeWindow("Recording");
     SetTimer(hwnd, 5, 2000, nullptr);
-    winsim::advanceClock(2000);
+    letTimePass(2000);
     // Replaced: the waiting tick is dropped and the new period counts from now.
     SetTimer(hwnd, 5, 500, nullptr);
     EXPECT_EQ(winsim::timerCount(), 1u);
     EXPECT_EQ(next().message, static_cast<UINT>(WM_NULL));
-    winsim::advanceClock(500);
+    letTimePass(500);
     EXPECT_EQ(next().message, static_cast<UINT>(WM_TIMER));
 
-    winsim::advanceClock(500);
+    letTimePass(500);
     EXPECT_TRUE(KillTimer(hwnd, 5));
     EXPECT_EQ(next().message, static_cast<UINT>(WM_NULL));
     EXPECT_FALSE(KillTimer(hwnd, 5));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(winsim::timerCount(), 0u);
 }
+#endif
 
+#if WINSIM_ONLY  // the window of another program is made by winsim's control API
 TEST_F(TimerTest, TimersNeedALiveWindowOfTheProcessAndDieWithIt) {
     HWND hwnd = makeWindow("Recording");
     SetTimer(hwnd, 1, 100, nullptr);
@@ -132,6 +133,7 @@ TEST_F(TimerTest, TimersNeedALiveWindowOfTheProcessAndDieWithIt) {
     EXPECT_EQ(SetTimer(foreign, 1, 100, nullptr), 0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
+#endif
 
 TEST_F(TimerTest, AdvancingTheClockWakesAThreadBlockedInGetMessage) {
     // A window of another thread of this process: the timer may be set from here, its ticks go to that
@@ -139,7 +141,7 @@ TEST_F(TimerTest, AdvancingTheClockWakesAThreadBlockedInGetMessage) {
     HWND hwnd = nullptr;
     LoopThread owner([&] { hwnd = makeWindow("Recording"); });
     ASSERT_NE(SetTimer(hwnd, 1001, 2000, nullptr), 0u);
-    winsim::advanceClock(2000);
+    letTimePass(2000);
     ASSERT_TRUE(waitUntil([] { return !messageLog().only(WM_TIMER).empty(); }));
     const Seen tick = messageLog().only(WM_TIMER).front();
     EXPECT_EQ(tick.hwnd, hwnd);
@@ -147,6 +149,7 @@ TEST_F(TimerTest, AdvancingTheClockWakesAThreadBlockedInGetMessage) {
     EXPECT_EQ(tick.threadId, owner.threadId());
 }
 
+#if WINSIM_ONLY  // switches winsim's clock to real time and waits until winsim sees a thread blocked
 TEST_F(TimerTest, FollowingRealTimeTicksComeInRealTime) {
     winsim::followRealTime();
     HWND hwnd = makeWindow("Recording");
@@ -169,6 +172,7 @@ TEST_F(TimerTest, FollowingRealTimeTicksComeInRealTime) {
     ASSERT_NE(SetTimer(remote, 2, 30, nullptr), 0u);
     EXPECT_TRUE(waitUntil([] { return !messageLog().only(WM_TIMER).empty(); }));
 }
+#endif
 
 TEST_F(TimerTest, TicksWithAProcedureGoToItAndForgedOnesAreDropped) {
     timerProcCalls.clear();
@@ -176,7 +180,7 @@ TEST_F(TimerTest, TicksWithAProcedureGoToItAndForgedOnesAreDropped) {
     SetTimer(hwnd, 7, 100, recordTimerProc);
     const UINT_PTR threadTimer = SetTimer(nullptr, 0, 100, recordTimerProc);
     EXPECT_NE(threadTimer, 0u);
-    winsim::advanceClock(100);
+    letTimePass(100);
     MSG msg{};
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         EXPECT_EQ(msg.lParam, reinterpret_cast<LPARAM>(recordTimerProc));

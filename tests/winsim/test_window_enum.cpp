@@ -2,6 +2,7 @@
 #include "support/winsim_fixture.h"
 #include "test_message_support.h"
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,14 @@ BOOL CALLBACK record(HWND hwnd, LPARAM lParam) {
     auto* walk = reinterpret_cast<Walk*>(lParam);
     walk->seen.push_back(hwnd);
     return hwnd == walk->stopAt ? FALSE : TRUE;
+}
+
+// Records only the test's own windows: on Windows a thread that makes a window gets the system's as well
+// (its default IME window, for one).
+BOOL CALLBACK recordOwn(HWND hwnd, LPARAM lParam) {
+    char name[32] = {};
+    GetClassNameA(hwnd, name, sizeof(name));
+    return std::string(name) == "EnumClass" ? record(hwnd, lParam) : TRUE;
 }
 
 }  // namespace
@@ -37,13 +46,14 @@ TEST_F(WinsimTest, EnumThreadWindowsOffersOnlyThatThreadsTopLevelWindows) {
     });
     other.join();  // its windows go with the thread
 
+    // In z-order: the newer window is on top.
     Walk walk;
-    EXPECT_TRUE(EnumThreadWindows(GetCurrentThreadId(), record, reinterpret_cast<LPARAM>(&walk)));
-    EXPECT_EQ(walk.seen, (std::vector<HWND>{first, second}));
+    EXPECT_TRUE(EnumThreadWindows(GetCurrentThreadId(), recordOwn, reinterpret_cast<LPARAM>(&walk)));
+    EXPECT_EQ(walk.seen, (std::vector<HWND>{second, first}));
 
-    Walk stopped{{}, first};
-    EXPECT_FALSE(EnumThreadWindows(GetCurrentThreadId(), record, reinterpret_cast<LPARAM>(&stopped)));
-    EXPECT_EQ(stopped.seen, std::vector<HWND>{first});
+    Walk stopped{{}, second};
+    EXPECT_FALSE(EnumThreadWindows(GetCurrentThreadId(), recordOwn, reinterpret_cast<LPARAM>(&stopped)));
+    EXPECT_EQ(stopped.seen, std::vector<HWND>{second});
 
     Walk none;
     EXPECT_FALSE(EnumThreadWindows(otherThread, record, reinterpret_cast<LPARAM>(&none)));

@@ -26,14 +26,15 @@ TEST_F(WindowSearchTest, FindsTopLevelWindowsByClassAndTitle) {
     HWND second = makeWindow(kClass, nullptr, 0, "Tarvix@phone");
     HWND untitled = makeWindow(kClass);
 
-    EXPECT_EQ(FindWindowExA(nullptr, nullptr, "tarvixwindowclass20041118", "Tarvix@phone"), first);
-    EXPECT_EQ(FindWindowExA(nullptr, first, kClass, "Tarvix@phone"), second);
-    EXPECT_EQ(FindWindowExA(nullptr, second, kClass, "Tarvix@phone"), nullptr);
+    // In z-order: each new top-level window went on top of the others.
+    EXPECT_EQ(FindWindowExA(nullptr, nullptr, "tarvixwindowclass20041118", "Tarvix@phone"), second);
+    EXPECT_EQ(FindWindowExA(nullptr, second, kClass, "Tarvix@phone"), first);
+    EXPECT_EQ(FindWindowExA(nullptr, first, kClass, "Tarvix@phone"), nullptr);
     EXPECT_EQ(FindWindowExA(nullptr, nullptr, kClass, "Tarvix"), nullptr);  // the whole title
-    EXPECT_EQ(FindWindowExA(nullptr, nullptr, kClass, "TARVIX@PHONE"), first);
+    EXPECT_EQ(FindWindowExA(nullptr, nullptr, kClass, "TARVIX@PHONE"), second);
     EXPECT_EQ(FindWindowExA(nullptr, nullptr, kClass, ""), untitled);
-    EXPECT_EQ(FindWindowExA(nullptr, nullptr, nullptr, "Tarvix@phone"), other);
-    EXPECT_EQ(FindWindowA(nullptr, nullptr), other);
+    EXPECT_EQ(FindWindowExA(nullptr, first, nullptr, "Tarvix@phone"), other);  // any class
+    EXPECT_EQ(FindWindowExA(nullptr, untitled, nullptr, nullptr), second);     // any window
 
     // By class atom, as RegisterClassA answered it.
     WNDCLASSA wc{};
@@ -43,8 +44,8 @@ TEST_F(WindowSearchTest, FindsTopLevelWindowsByClassAndTitle) {
     HWND byAtom = makeWindow("ByAtom");
     EXPECT_EQ(FindWindowA(MAKEINTATOM(atom), nullptr), byAtom);
 
-    DestroyWindow(first);
-    EXPECT_EQ(FindWindowA(kClass, "Tarvix@phone"), second);
+    DestroyWindow(second);
+    EXPECT_EQ(FindWindowA(kClass, "Tarvix@phone"), first);
 }
 
 TEST_F(WindowSearchTest, SearchesMessageOnlyWindowsOrDirectChildren) {

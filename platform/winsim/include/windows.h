@@ -417,6 +417,8 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass);
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
+// Simplification: of the messages Windows sends while it creates a window, only WM_NCCREATE and WM_CREATE
+// (no WM_GETMINMAXINFO, WM_NCCALCSIZE or the showing and activation of a visible window).
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
                             int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam);
@@ -599,7 +601,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 // Only the system cursors (a null instance and an IDC_ value); they need no destroying.
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 
-// Simplification: windows are searched in creation order (winsim keeps no z-order).
+// Top-level windows are searched in z-order, newest first; simplification: nothing reorders them later.
 HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
 HWND WINAPI FindWindowExA(HWND hWndParent, HWND hWndChildAfter, LPCSTR lpszClass, LPCSTR lpszWindow);
 

@@ -91,7 +91,9 @@ bool readItems(ResourceReader& r, std::vector<TemplateItem>& items, int depth) {
         }
         if (!r.ok()) return false;
         item.flags = flags & ~static_cast<UINT>(MF_END);
-        if (item.flags == 0 && item.id == 0 && item.text.empty()) item.flags = MF_SEPARATOR;
+        // An item without text is a separator, which Windows reports grayed and disabled.
+        if ((item.flags & MF_POPUP) == 0 && item.text.empty())
+            item.flags |= MF_SEPARATOR | MF_GRAYED | MF_DISABLED;
         items.push_back(std::move(item));
         if ((flags & MF_END) != 0) return true;
     }

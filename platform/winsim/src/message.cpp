@@ -354,7 +354,12 @@ bool sendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT fl
         if (r == WAIT_TIMEOUT && !m->done && Clock::now() >= deadline) {
             auto receiver = queueOf(w->threadId);
             if (untilHung && receiver && !isHung(*receiver)) continue;
-            // The message stays queued and is still delivered; only the sender stops waiting.
+            // A message the receiver has not taken yet is withdrawn, as Windows does; one it is handling runs
+            // to its end, and only the sender stops waiting.
+            if (receiver) {
+                auto queued = std::find(receiver->sent.begin(), receiver->sent.end(), m);
+                if (queued != receiver->sent.end()) receiver->sent.erase(queued);
+            }
             m->abandoned = true;
             SetLastError(ERROR_TIMEOUT);
             return false;
@@ -368,9 +373,15 @@ bool sendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT fl
     return true;
 }
 
-std::vector<HWND> currentBroadcastTargets() {
+// HWND_BROADCAST carries only system messages and registered ones: a WM_USER or WM_APP message means
+// something different to every window class, so Windows reaches no window with it.
+bool broadcastable(UINT message) {
+    return message < WM_USER || message >= 0xC000;
+}
+
+std::vector<HWND> currentBroadcastTargets(UINT message) {
     Lock lock(bigLock());
-    return broadcastTargets();
+    return broadcastable(message) ? broadcastTargets() : std::vector<HWND>{};
 }
 
 bool inFilterRange(UINT message, UINT first, UINT last) {
@@ -504,7 +515,7 @@ namespace winsim::detail {
 LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool wide) {
     LRESULT result = 0;
     if (hwnd == HWND_BROADCAST) {
-        for (HWND target : currentBroadcastTargets()) {
+        for (HWND target : currentBroadcastTargets(message)) {
             LRESULT ignored = 0;
             sendToWindow(target, message, wParam, lParam, SMTO_NORMAL, INFINITE, ignored, wide);
         }
@@ -518,7 +529,7 @@ LRESULT sendMessageTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
                            PDWORD_PTR answer, bool wide) {
     if (hwnd == HWND_BROADCAST) {
         // Each window gets the whole time-out; windows that time out or are hung are passed over.
-        for (HWND target : currentBroadcastTargets()) {
+        for (HWND target : currentBroadcastTargets(message)) {
             LRESULT ignored = 0;
             sendToWindow(target, message, wParam, lParam, flags, timeout, ignored, wide);
         }
@@ -551,6 +562,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     }
     Lock lock(bigLock());
     if (hWnd == HWND_BROADCAST) {
+        if (!broadcastable(Msg)) return TRUE;
         for (HWND target : broadcastTargets()) {
             auto w = findWindow(target);
             if (auto q = queueOf(w->threadId)) postTo(*q, target, Msg, wParam, lParam);

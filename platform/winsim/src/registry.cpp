@@ -344,6 +344,9 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
     if (const LONG error = refusal(winsim::RegistryOperation::SetValue, key->path); error != ERROR_SUCCESS)
         return error;
+    // As Windows NT does, a string whose terminator the caller did not count gets it counted when it is
+    // there: the byte just past the data is read for it.
+    if (cbData > 0 && isString(dwType) && lpData[cbData - 1] != 0 && lpData[cbData] == 0) ++cbData;
     Value& value = key->values[valueKey(lpValueName)];
     value.type = dwType;
     value.data.assign(lpData, lpData + cbData);
@@ -380,12 +383,10 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     return ERROR_SUCCESS;
 }
 
+// Like Windows, which hands any handle but a root to the kernel's close: an open handle of another kind (an
+// event, a thread) is closed as well.
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
     if (isRoot(hKey)) return ERROR_SUCCESS;
-    {
-        Lock lock(bigLock());
-        if (!lookupHandleAs<OpenKey>(hKey)) return ERROR_INVALID_HANDLE;
-    }
     // Registry functions answer with their result, not through the last error.
     const DWORD lastError = GetLastError();
     const BOOL closed = CloseHandle(hKey);

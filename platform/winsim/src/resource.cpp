@@ -179,7 +179,9 @@ HGLOBAL WINAPI LoadResource(HMODULE, HRSRC hResInfo) {
     Lock lock(bigLock());
     const ResourceEntry* entry = entryOf(hResInfo);
     if (entry == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
+        // Windows reads the entry the handle points at, and answers a handle that points at nothing
+        // readable with ERROR_NOACCESS (the fault is caught in the loader).
+        SetLastError(ERROR_NOACCESS);
         return nullptr;
     }
     return const_cast<uint8_t*>(entry->data);

@@ -310,18 +310,20 @@ std::shared_ptr<Window> findWindow(HWND hwnd) {
     return it == state().windows.end() ? nullptr : it->second;
 }
 
+// Top-level windows come newest first: Windows puts each new one at the top of the z-order (a new child goes
+// to the bottom of its siblings, so children stay in creation order). Nothing reorders them afterwards.
 std::vector<HWND> broadcastTargets() {
     std::vector<HWND> targets;
-    for (const auto& [value, w] : state().windows) {
-        if (!w->parent && !w->messageOnly) targets.push_back(w->handle);
+    for (auto it = state().windows.rbegin(); it != state().windows.rend(); ++it) {
+        if (!it->second->parent && !it->second->messageOnly) targets.push_back(it->second->handle);
     }
     return targets;
 }
 
 std::vector<HWND> messageOnlyWindows() {
     std::vector<HWND> found;
-    for (const auto& [value, w] : state().windows) {
-        if (!w->parent && w->messageOnly) found.push_back(w->handle);
+    for (auto it = state().windows.rbegin(); it != state().windows.rend(); ++it) {
+        if (!it->second->parent && it->second->messageOnly) found.push_back(it->second->handle);
     }
     return found;
 }

@@ -33,7 +33,7 @@ using namespace winsim::detail;
 
 extern "C" {
 
-// Simplification: windows come in creation order rather than z-order.
+// Top-level windows come in z-order, which winsim keeps as creation order reversed (nothing reorders them).
 BOOL WINAPI EnumThreadWindows(DWORD dwThreadId, WNDENUMPROC lpfn, LPARAM lParam) {
     if (lpfn == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -44,9 +44,9 @@ struct Window {
 
 // The live window behind an HWND, or null for anything else (stale, invented, being forgotten).
 std::shared_ptr<Window> findWindow(HWND hwnd);
-// The windows that HWND_BROADCAST reaches: top-level, not message-only, in creation order.
+// The windows that HWND_BROADCAST reaches: top-level, not message-only, in z-order (newest first).
 std::vector<HWND> broadcastTargets();
-// The top-level message-only windows (created with the parent HWND_MESSAGE), in creation order.
+// The top-level message-only windows (created with the parent HWND_MESSAGE), newest first.
 std::vector<HWND> messageOnlyWindows();
 // Whether `descendant` is a child, grandchild... of `ancestor`.
 bool isDescendant(HWND ancestor, HWND descendant);

@@ -128,6 +128,10 @@ DWORD WINAPI ReaderMain(LPVOID parameter) {
     return 0;
 }
 
+bool KeyCallbackBound() {
+    return Library().keys.callback.load() != nullptr;
+}
+
 bool HasEnded(const Reader& reader) {
     return WaitForSingleObject(reader.thread.Get(), 0) == WAIT_OBJECT_0;
 }
@@ -136,25 +140,22 @@ bool HasEnded(const Reader& reader) {
 
 void SetKeyCallback(KeyEventCallback callback) {
     Library().keys.callback = callback;
-    WakeReader();
-}
-bool KeyCallbackBound() {
-    return Library().keys.callback.load() != nullptr;
+    const auto handset = Library().device.OpenHandset();
+    if (handset && handset->reader) SetEvent(handset->reader->wakeEvent.Get());
 }
 
-bool StartReader(const std::shared_ptr<Handset>& handset) {
+void StartReader(const std::shared_ptr<Handset>& handset) {
     auto reader = std::make_shared<Reader>();
     reader->stopEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     reader->wakeEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!reader->stopEvent || !reader->wakeEvent) return false;
+    if (!reader->stopEvent || !reader->wakeEvent) return;
     auto* start = new ReaderStart{reader, handset};
     reader->thread.Reset(CreateThread(nullptr, 0, ReaderMain, start, 0, &reader->threadId));
     if (!reader->thread) {
         delete start;
-        return false;
+        return;
     }
     handset->reader = std::move(reader);
-    return true;
 }
 
 void StopReader(const std::shared_ptr<Reader>& reader) {
@@ -191,11 +192,6 @@ void WaitForStoppedReaders(DWORD boundMs) {
     for (auto& reader : stopping) {
         if (!HasEnded(*reader)) ending.readers.push_back(std::move(reader));
     }
-}
-
-void WakeReader() {
-    const auto handset = Library().device.OpenHandset();
-    if (handset && handset->reader) SetEvent(handset->reader->wakeEvent.Get());
 }
 
 bool ReaderTakesReports(const Handset& handset) {

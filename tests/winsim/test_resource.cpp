@@ -132,11 +132,19 @@ TEST_F(ResourceTest, IconsComeFromTheirGroupAndAreShared) {
 TEST_F(ResourceTest, IconsThatCannotBeFoundLoadNothing) {
     SetLastError(0);
     EXPECT_EQ(LoadIconA(program, MAKEINTRESOURCEA(TEST_WAVE)), nullptr);
+    EXPECT_NE(GetLastError(), 0u);
+#if WINSIM_ONLY  // Windows documents no code here, and Wine leaves that of a further lookup, of an animated
+                 // icon
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+#endif
     // A group naming an image that is not there.
     EXPECT_EQ(LoadIconA(program, MAKEINTRESOURCEA(TEST_ICON_BROKEN)), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
     // A null module has only the system's icons.
+    SetLastError(0);
     EXPECT_EQ(LoadIconA(nullptr, MAKEINTRESOURCEA(TEST_ICON)), nullptr);
+    EXPECT_NE(GetLastError(), 0u);
+#if WINSIM_ONLY  // as above
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+#endif
 }

@@ -486,7 +486,13 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     {
         Lock lock(bigLock());
         dialog->running = false;
-        if (end != LoopEnd::WindowGone) result = dialog->result;
+        // A dialog keeps its default button's id where EndDialog puts the result, so one that WM_QUIT
+        // ended before EndDialog answers that id.
+        if (end == LoopEnd::Quit && !dialog->ended) {
+            result = dialog->hasDefault ? dialog->defaultId : 0;
+        } else if (end != LoopEnd::WindowGone) {
+            result = dialog->result;
+        }
     }
     if (IsWindow(hwnd)) DestroyWindow(hwnd);
     forget();

@@ -7,20 +7,15 @@
 
 #ifdef _WIN32
 #include "handset/virtual_handset.h"
-#include "hid_interfaces.h"
+#include "support/hid_bus.h"
 #else
 #include "handset/handset.h"
 #endif
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
-#include <chrono>
-#include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace handset_test {
 
@@ -44,21 +39,10 @@ class BusHandset {
         if (!handset_) return {};
 #ifdef _WIN32
         if (!handset_->plug()) return {};
-        // The interface appears a little after the device does.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        char ids[32];
-        std::snprintf(ids, sizeof(ids), "vid_%04x&pid_%04x", handset_->config().vendorId,
-                      handset_->config().productId);
-        while (std::chrono::steady_clock::now() < deadline) {
-            for (std::string path : vhandset::HidInterfacePaths()) {
-                std::string lowered = path;
-                std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-                if (lowered.find(ids) != std::string::npos) return path;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return {};
+        hid_test::HidShape shape;
+        shape.vendorId = handset_->config().vendorId;
+        shape.productId = handset_->config().productId;
+        return hid_test::waitForInterface(hid_test::idsInPath(shape), true);
 #else
         handset_->plug();
         return handset_->devicePath();

@@ -19,6 +19,8 @@ void NTAPI HidD_GetHidGuid(LPGUID HidGuid);
 BOOLEAN NTAPI HidD_GetAttributes(HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attributes);
 BOOLEAN NTAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData);
 BOOLEAN NTAPI HidD_FreePreparsedData(PHIDP_PREPARSED_DATA PreparsedData);
+BOOLEAN NTAPI HidD_SetNumInputBuffers(HANDLE HidDeviceObject, ULONG NumberBuffers);
+BOOLEAN NTAPI HidD_GetNumInputBuffers(HANDLE HidDeviceObject, PULONG NumberBuffers);
 
 #ifdef __cplusplus
 }

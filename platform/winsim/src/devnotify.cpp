@@ -152,8 +152,9 @@ HDEVNOTIFY WINAPI RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID Notifica
         return nullptr;
     }
     Lock lock(bigLock());
+    // A recipient that is no window is a bad parameter here, not ERROR_INVALID_WINDOW_HANDLE.
     if (!findWindow(static_cast<HWND>(hRecipient))) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     if (NotificationFilter == nullptr) {

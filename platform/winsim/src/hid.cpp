@@ -91,8 +91,8 @@ struct HidDevice {
     size_t cancellingReads = 0;  // cancelled reads whose completion has not happened yet
 };
 
-// The threads in GetOverlappedResult with bWait or in a blocking ReadFile: they wait for the status, not for
-// an event. Never destroyed, like stateChanged.
+// The threads in a blocking ReadFile, or in GetOverlappedResult with bWait on an OVERLAPPED without an
+// event: they wait for the status. Never destroyed, like stateChanged.
 WaitList& ioCompleted() {
     static auto& list = *new WaitList;
     return list;
@@ -207,6 +207,7 @@ struct HidFile final : KernelObject {
     bool overlapped = false;
     bool closed = false;
     std::deque<QueuedInput> queue;
+    size_t capacity = 0;            // reports the queue keeps (HidD_SetNumInputBuffers)
     std::deque<PendingRead> reads;  // oldest first
 
     // Closing the handle cancels its reads.
@@ -224,7 +225,6 @@ struct HidFile final : KernelObject {
             reads.pop_front();
             return;
         }
-        const size_t capacity = device->desc.inputQueueLength;
         if (capacity == 0) return;
         if (queue.size() >= capacity) queue.pop_front();
         queue.push_back(input);
@@ -437,6 +437,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     file->access = access;
     file->share = dwShareMode;
     file->overlapped = (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0;
+    file->capacity = device->desc.inputQueueLength;
     file->handle = insertHandle(file);
     device->files.push_back(file);
     return file->handle;
@@ -543,19 +544,28 @@ BOOL WINAPI CancelIo(HANDLE hFile) {
     return TRUE;
 }
 
-// Waits for the I/O itself, not for its event. Simplification: an auto-reset event is not consumed.
+// With bWait, an OVERLAPPED that has an event is judged by its event, as on Windows: once the event is set
+// the call returns, even when someone else set it while the I/O still runs, and the I/O then reads as a
+// success with the bytes counted so far. Without an event it waits for the I/O itself.
 BOOL WINAPI GetOverlappedResult(HANDLE, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred,
                                 BOOL bWait) {
     if (lpOverlapped == nullptr) return fail(ERROR_INVALID_PARAMETER, FALSE);
     Lock lock(bigLock());
     if (lpOverlapped->Internal == kStatusPending) {
         if (!bWait) return fail(ERROR_IO_INCOMPLETE, FALSE);
-        while (lpOverlapped->Internal == kStatusPending) ioCompleted().wait(lock);
+        if (lpOverlapped->hEvent != nullptr) {
+            lock.unlock();
+            if (WaitForSingleObject(lpOverlapped->hEvent, INFINITE) == WAIT_FAILED) return FALSE;
+            lock.lock();
+        } else {
+            while (lpOverlapped->Internal == kStatusPending) ioCompleted().wait(lock);
+        }
     }
     if (lpNumberOfBytesTransferred != nullptr) {
         *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);
     }
-    if (lpOverlapped->Internal != kStatusSuccess) return fail(errorFromStatus(lpOverlapped->Internal), FALSE);
+    const ULONG_PTR status = lpOverlapped->Internal;
+    if (status != kStatusSuccess && status != kStatusPending) return fail(errorFromStatus(status), FALSE);
     return TRUE;
 }
 
@@ -600,6 +610,26 @@ BOOLEAN NTAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA
 BOOLEAN NTAPI HidD_FreePreparsedData(PHIDP_PREPARSED_DATA PreparsedData) {
     Lock lock(bigLock());
     if (bus().preparsed.erase(PreparsedData) == 0) return fail<BOOLEAN>(ERROR_INVALID_PARAMETER, FALSE);
+    return TRUE;
+}
+
+// The class driver keeps 2 to 512 reports per handle; a smaller queue drops its oldest reports.
+BOOLEAN NTAPI HidD_SetNumInputBuffers(HANDLE HidDeviceObject, ULONG NumberBuffers) {
+    Lock lock(bigLock());
+    auto file = lookupHandleAs<HidFile>(HidDeviceObject);
+    if (!file) return fail<BOOLEAN>(ERROR_INVALID_HANDLE, FALSE);
+    if (NumberBuffers < 2 || NumberBuffers > 512) return fail<BOOLEAN>(ERROR_INVALID_PARAMETER, FALSE);
+    file->capacity = NumberBuffers;
+    while (file->queue.size() > file->capacity) file->queue.pop_front();
+    return TRUE;
+}
+
+BOOLEAN NTAPI HidD_GetNumInputBuffers(HANDLE HidDeviceObject, PULONG NumberBuffers) {
+    Lock lock(bigLock());
+    auto file = lookupHandleAs<HidFile>(HidDeviceObject);
+    if (!file) return fail<BOOLEAN>(ERROR_INVALID_HANDLE, FALSE);
+    if (NumberBuffers == nullptr) return fail<BOOLEAN>(ERROR_INVALID_PARAMETER, FALSE);
+    *NumberBuffers = static_cast<ULONG>(file->capacity);
     return TRUE;
 }
 

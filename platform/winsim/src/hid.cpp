@@ -249,6 +249,15 @@ ResetHook hidReset([] {
     bus() = Bus{};
 });
 
+// Requires bigLock.
+void cancelReadsOf(HidFile& file, DWORD threadId) {
+    std::erase_if(file.reads, [&](PendingRead& read) {
+        if (read.threadId != threadId) return false;
+        CompletionWorker::instance().cancel(file.device, std::move(read));
+        return true;
+    });
+}
+
 std::shared_ptr<HidDevice> findDevice(HidDeviceId id) {
     auto it = bus().known.find(id);
     return it == bus().known.end() ? nullptr : it->second;
@@ -263,6 +272,20 @@ std::vector<std::shared_ptr<HidFile>> openFiles(HidDevice& device) {
     }
     return files;
 }
+
+// Windows cancels the reads a thread issued when the thread ends; a thread that left one pending is
+// noted here, and its reads are cancelled on every handle when it ends.
+struct ThreadReads {
+    DWORD threadId = 0;  // set once the thread left a read pending
+    ~ThreadReads() {
+        if (threadId == 0) return;
+        Lock lock(bigLock());
+        for (const auto& [id, device] : bus().known) {
+            for (const auto& file : openFiles(*device)) cancelReadsOf(*file, threadId);
+        }
+    }
+};
+thread_local ThreadReads threadReads;
 
 std::string defaultPath(HidDeviceId id, const HidDeviceDesc& desc) {
     char path[128];
@@ -475,6 +498,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         lpOverlapped->Internal = kStatusPending;
         lpOverlapped->InternalHigh = 0;
         file->reads.push_back(read);
+        threadReads.threadId = read.threadId;
         return fail(ERROR_IO_PENDING, FALSE);
     } else {
         own.Internal = kStatusPending;
@@ -535,12 +559,7 @@ BOOL WINAPI CancelIo(HANDLE hFile) {
     Lock lock(bigLock());
     auto file = lookupHandleAs<HidFile>(hFile);
     if (!file) return fail(ERROR_INVALID_HANDLE, FALSE);
-    const DWORD caller = currentThreadId();
-    std::erase_if(file->reads, [&](PendingRead& read) {
-        if (read.threadId != caller) return false;
-        CompletionWorker::instance().cancel(file->device, std::move(read));
-        return true;
-    });
+    cancelReadsOf(*file, currentThreadId());
     return TRUE;
 }
 

@@ -2,9 +2,9 @@
 // a copy, another process's window text, timers refused for another program's window. Its windows are
 // those of support/peer_windows.h.
 //
-// On Windows it is a second process, peer_program.exe beside the test program, started with CreateProcess
-// and ended on every path (closed, then terminated if it does not go; it also ends by itself when the test's
-// process is gone). On winsim it is a thread of the test made another process through winsim's control API.
+// On Windows it is a second process, peer_program.exe beside the test program (support/child_process.h):
+// closed at the end, and ended if it does not go. On winsim it is a thread of the test made another process
+// through winsim's control API.
 #pragma once
 
 #include "support/peer_windows.h"
@@ -13,8 +13,9 @@
 #include <windows.h>
 
 #ifdef _WIN32
+#include "support/child_process.h"
+
 #include <chrono>
-#include <string>
 #else
 #include <winsim/control.h>
 
@@ -38,61 +39,30 @@ class OtherProgram {
   private:
 #ifdef _WIN32
     void start() {
-        char path[MAX_PATH];
-        const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-        const std::string self(path, length);
-        std::string command;
-        command += '"';
-        command.append(self, 0, self.find_last_of('\\') + 1);
-        command += "peer_program.exe";
-        command += '"';
-        command += ' ';
-        command += std::to_string(GetCurrentProcessId());
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_)) {
-            ADD_FAILURE() << "the other program did not start: " << command << " (error " << GetLastError()
-                          << ")";
-            return;
-        }
-        CloseHandle(process_.hThread);
+        if (!process_.started()) return;
         // Its windows, once both are up (bounded).
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (wide_ == nullptr || ansi_ == nullptr) {
-            wide_ = windowOf(kPeerWideClass);
-            ansi_ = windowOf(kPeerAnsiClass);
-            if (std::chrono::steady_clock::now() > end ||
-                WaitForSingleObject(process_.hProcess, 5) == WAIT_OBJECT_0) {
+            wide_ = process_.windowOf(kPeerWideClass);
+            ansi_ = process_.windowOf(kPeerAnsiClass);
+            if (wide_ != nullptr && ansi_ != nullptr) break;
+            if (std::chrono::steady_clock::now() > end || process_.ended()) {
                 ADD_FAILURE() << "the other program's windows did not come up";
                 wide_ = ansi_ = nullptr;
                 return;
             }
+            Sleep(5);
         }
-    }
-
-    HWND windowOf(const char* className) const {
-        for (HWND w = FindWindowExA(nullptr, nullptr, className, nullptr); w != nullptr;
-             w = FindWindowExA(nullptr, w, className, nullptr)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == process_.dwProcessId) return w;
-        }
-        return nullptr;
     }
 
     void stop() {
-        if (process_.hProcess == nullptr) return;
+        // Closed, it ends by itself once both windows are gone.
         if (wide_ != nullptr) PostMessageA(wide_, WM_CLOSE, 0, 0);
         if (ansi_ != nullptr) PostMessageA(ansi_, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) {
-            TerminateProcess(process_.hProcess, 1);
-            WaitForSingleObject(process_.hProcess, 5000);
-        }
-        CloseHandle(process_.hProcess);
+        process_.allowToEnd(5000);
     }
 
-    PROCESS_INFORMATION process_{};
+    ChildProcess process_{"peer_program.exe"};
 #else
     void start() {
         std::promise<void> up;

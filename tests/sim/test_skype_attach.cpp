@@ -31,16 +31,15 @@ bool minimized(HWND hwnd) {
     return (GetWindowLongA(hwnd, GWL_STYLE) & WS_MINIMIZE) != 0;
 }
 
+BOOL CALLBACK collectVisible(HWND window, LPARAM param) {
+    if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
 // The top-level windows of a thread that are visible.
 std::vector<HWND> visibleWindowsOf(DWORD threadId) {
     std::vector<HWND> found;
-    EnumThreadWindows(
-        threadId,
-        [](HWND window, LPARAM param) -> BOOL {
-            if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(threadId, collectVisible, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

@@ -53,22 +53,24 @@ inline bool hasClass(HWND window, const char* className) {
     return std::string(name) == className;
 }
 
+struct WindowSearch {
+    const char* className;
+    HWND found;
+};
+
+// A named procedure, not a lambda: a 32-bit build calls it stdcall.
+inline BOOL CALLBACK takeVisibleOfClass(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    if (!IsWindowVisible(window) || !hasClass(window, search->className)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 // The newest visible top-level window of that class on the thread (EnumThreadWindows goes from the top of
 // the z-order, where a window that just came up sits), or null.
 inline HWND visibleWindowOf(DWORD threadId, const char* className) {
-    struct Search {
-        const char* className;
-        HWND found;
-    } search{className, nullptr};
-    EnumThreadWindows(
-        threadId,
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            if (!IsWindowVisible(window) || !hasClass(window, s->className)) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{className, nullptr};
+    EnumThreadWindows(threadId, takeVisibleOfClass, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

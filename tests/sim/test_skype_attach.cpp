@@ -1,6 +1,7 @@
 // The Skype stand-in's attach handshake, windows and life, seen from a client window on the test's thread
 // as the program sees Skype.
 #include "sim/test_skype_client.h"
+#include "support/skype_elsewhere.h"
 #include "support/winsim_fixture.h"
 
 #include <windows.h>
@@ -30,35 +31,54 @@ bool minimized(HWND hwnd) {
     return (GetWindowLongA(hwnd, GWL_STYLE) & WS_MINIMIZE) != 0;
 }
 
-#if WINSIM_ONLY  // on Windows the stand-in is a thread of the test, not another process
+BOOL CALLBACK collectVisible(HWND window, LPARAM param) {
+    if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
+// The top-level windows of a thread that are visible.
+std::vector<HWND> visibleWindowsOf(DWORD threadId) {
+    std::vector<HWND> found;
+    EnumThreadWindows(threadId, collectVisible, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 TEST_F(SkypeAttachTest, RunningSkypeAnswersDiscoverFromWindowsOfAnotherProcess) {
-    skype_test::Skype skype;
-    ASSERT_TRUE(skype.start());
+    winsim_test::SkypeElsewhere skype;
+    ASSERT_TRUE(skype.running());
     TestClient client;
     client.discover();
     ASSERT_TRUE(client.waitForAttach(0));
-    EXPECT_EQ(client.skype(), skype.apiWindow());
-    EXPECT_EQ(skype.discoveries(), std::vector<HWND>{client.window()});
-    EXPECT_EQ(skype.attachedClients(), std::vector<HWND>{client.window()});
+    const HWND api = client.skype();
+    ASSERT_NE(api, nullptr);
 
     DWORD process = 0;
-    const DWORD thread = GetWindowThreadProcessId(skype.apiWindow(), &process);
-    EXPECT_EQ(process, sim::kSkypeProcessId);
+    const DWORD thread = GetWindowThreadProcessId(api, &process);
     EXPECT_NE(process, GetCurrentProcessId());
-    EXPECT_EQ(thread, skype.threadId());
-    EXPECT_FALSE(IsWindowVisible(skype.apiWindow()));
+    EXPECT_FALSE(IsWindowVisible(api));
 
     // The main window is a visible top-level window of the API window's thread, with the edit field in it.
-    EXPECT_EQ(GetWindowThreadProcessId(skype.mainWindow(), nullptr), thread);
-    EXPECT_EQ(classOf(skype.mainWindow()), "tSkMainForm.UnicodeClass");
-    EXPECT_EQ(titleOf(skype.mainWindow()), "Skype - echo123");
-    EXPECT_TRUE(IsWindowVisible(skype.mainWindow()));
-    EXPECT_FALSE(minimized(skype.mainWindow()));
-    EXPECT_EQ(classOf(skype.editField()), "Edit");
-    EXPECT_EQ(GetWindowLongPtrA(skype.editField(), GWLP_HWNDPARENT),
-              reinterpret_cast<LONG_PTR>(skype.mainWindow()));
-}
+    const std::vector<HWND> shown = visibleWindowsOf(thread);
+    ASSERT_EQ(shown.size(), 1u);
+    const HWND main = shown[0];
+    EXPECT_EQ(classOf(main), "tSkMainForm.UnicodeClass");
+    EXPECT_EQ(titleOf(main), "Skype - echo123");
+    EXPECT_FALSE(minimized(main));
+    const HWND edit = FindWindowExA(main, nullptr, "Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(GetWindowLongPtrA(edit, GWLP_HWNDPARENT), reinterpret_cast<LONG_PTR>(main));
+
+#if WINSIM_ONLY  // reads the stand-in's own records, which it keeps in its process
+    sim::SimulatedSkype& standIn = skype.standIn();
+    EXPECT_EQ(api, standIn.apiWindow());
+    EXPECT_EQ(standIn.discoveries(), std::vector<HWND>{client.window()});
+    EXPECT_EQ(standIn.attachedClients(), std::vector<HWND>{client.window()});
+    EXPECT_EQ(process, sim::kSkypeProcessId);
+    EXPECT_EQ(thread, standIn.threadId());
+    EXPECT_EQ(main, standIn.mainWindow());
+    EXPECT_EQ(edit, standIn.editField());
 #endif
+}
 
 TEST_F(SkypeAttachTest, SkypeStartedLaterAnnouncesItsApiThenAttaches) {
     TestClient client;

@@ -1,6 +1,7 @@
 // Message queues: posting, quotas and WM_QUIT on one thread; sends between threads, which are delivered only
 // while the receiver looks at its queue, with time-outs, hung and destroyed receivers, and data copied for
 // the receiver.
+#include "support/other_program.h"
 #include "support/winsim_fixture.h"
 #include "test_message_support.h"
 
@@ -275,6 +276,28 @@ TEST_F(MessageTest, DataSentToAnotherThreadTravelsAsACopy) {
     EXPECT_STREQ(title, "Sky");
 }
 #endif
+
+TEST_F(MessageTest, DataSentToAnotherProcessArrivesWhole) {
+    OtherProgram other;
+    HWND hwnd = other.ansiWindow();
+    ASSERT_NE(hwnd, nullptr);
+    char data[] = "hello";
+    COPYDATASTRUCT cds{7, sizeof(data), data};
+    DWORD_PTR result = 0;
+    ASSERT_EQ(SendMessageTimeoutA(hwnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_ABORTIFHUNG,
+                                  5000, &result),
+              TRUE);
+    EXPECT_EQ(static_cast<LRESULT>(result), copyDataDigest(cds));
+    // As many bytes as cbData says, whatever follows them.
+    cds.cbData = 3;
+    EXPECT_EQ(SendMessageA(hwnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), copyDataDigest(cds));
+
+    // The title goes over and comes back the same way.
+    EXPECT_TRUE(SetWindowTextA(hwnd, "Skype"));
+    char title[4];
+    EXPECT_EQ(GetWindowTextA(hwnd, title, sizeof(title)), 3);
+    EXPECT_STREQ(title, "Sky");
+}
 
 #if WINSIM_ONLY && defined(__SANITIZE_ADDRESS__)  // winsim's copy for another thread, under ASan
 namespace {

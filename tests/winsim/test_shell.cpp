@@ -1,5 +1,4 @@
-// The shell: the notification area, WinExec, cursor and foreground records, and message boxes, whose
-// nested message loop keeps serving the thread's messages while they wait for an answer.
+// The shell: the notification area, WinExec, and the cursor and foreground records.
 #include "support/winsim_fixture.h"
 #include "test_message_support.h"
 
@@ -8,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#if WINSIM_ONLY  // the tray, message boxes and WinExec are observed and answered through winsim's records
+#if WINSIM_ONLY  // the tray, WinExec and the cursor are observed and set through winsim's records
 
 using namespace winsim_test;
 
@@ -171,86 +170,6 @@ TEST_F(ShellTest, WinExecCursorForegroundAndCursorsAreRecordedOrAnswered) {
     EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), nullptr);
     EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), LoadCursorA(nullptr, IDC_ARROW));
     EXPECT_EQ(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(1))), nullptr);
-}
-
-TEST_F(ShellTest, AnOpenMessageBoxServesTimersAndPostedMessagesUntilAnswered) {
-    SYSTEMTIME date{};
-    date.wYear = 2004;
-    date.wMonth = 11;
-    date.wDay = 18;
-    winsim::setLocalTime(date);
-    SetTimer(owner_, 1001, 2000, nullptr);
-    std::thread user([this] {
-        ASSERT_TRUE(winsim::waitForMessageBox(5000));
-        PostMessageA(owner_, WM_USER + 7, 0, 0);
-        winsim::advanceClock(2000);
-        const auto start = std::chrono::steady_clock::now();
-        while ((messageLog().only(WM_TIMER).empty() || messageLog().only(WM_USER + 7).empty()) &&
-               millisecondsSince(start) < 5000) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        EXPECT_TRUE(winsim::answerMessageBox(IDOK));
-    });
-    const int answer = MessageBoxA(nullptr, "Are you sure to close USB Phone Driver", "USB Phone Driver",
-                                   MB_OKCANCEL | MB_ICONQUESTION);
-    user.join();
-    EXPECT_EQ(answer, IDOK);
-    EXPECT_EQ(messageLog().only(WM_TIMER).size(), 1u);
-    EXPECT_EQ(messageLog().only(WM_USER + 7).size(), 1u);
-    const auto boxes = winsim::messageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].owner, nullptr);
-    EXPECT_EQ(boxes[0].text, "Are you sure to close USB Phone Driver");
-    EXPECT_EQ(boxes[0].caption, "USB Phone Driver");
-    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OKCANCEL | MB_ICONQUESTION));
-    EXPECT_FALSE(boxes[0].open);
-    EXPECT_EQ(boxes[0].result, IDOK);
-    EXPECT_FALSE(boxes[0].timedOut);
-}
-
-TEST_F(ShellTest, AScriptedAnswerComesAfterWaitingMessagesAndBeforeTicks) {
-    SYSTEMTIME date{};
-    date.wYear = 2004;
-    date.wMonth = 11;
-    date.wDay = 18;
-    winsim::setLocalTime(date);
-    SetTimer(owner_, 1, 100, nullptr);
-    winsim::advanceClock(100);
-    PostMessageA(owner_, WM_USER + 1, 0, 0);
-    winsim::scriptMessageBoxAnswer(IDCANCEL);
-    winsim::scriptMessageBoxAnswer(IDOK);
-    EXPECT_EQ(MessageBoxA(owner_, "first", "one", MB_OKCANCEL), IDCANCEL);
-    EXPECT_EQ(messageLog().only(WM_USER + 1).size(), 1u);
-    EXPECT_TRUE(messageLog().only(WM_TIMER).empty());
-    EXPECT_EQ(MessageBoxA(owner_, "second", nullptr, MB_OK), IDOK);
-    EXPECT_EQ(winsim::messageBoxes().at(1).caption, "Error");  // Windows' caption when none is given
-    MSG msg{};
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // the tick still waits
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
-}
-
-TEST_F(ShellTest, AnUnansweredBoxTimesOutAndWmQuitClosesIt) {
-    winsim::setMessageBoxTimeout(50);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(MessageBoxA(nullptr, "nobody answers", "x", MB_OKCANCEL), IDCANCEL);
-    EXPECT_GE(millisecondsSince(start), 45);
-    EXPECT_TRUE(winsim::messageBoxes().at(0).timedOut);
-    EXPECT_FALSE(winsim::answerMessageBox(IDOK));  // nothing open any more
-
-    // WM_QUIT ends the box, and stays for the loop that runs after it.
-    winsim::setMessageBoxTimeout(5000);
-    PostQuitMessage(5);
-    EXPECT_EQ(MessageBoxA(nullptr, "quitting", "x", MB_OKCANCEL), IDCANCEL);
-    EXPECT_FALSE(winsim::messageBoxes().at(1).timedOut);
-    MSG msg{};
-    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
-    EXPECT_EQ(msg.wParam, 5u);
-
-    HWND gone = makeWindow("Recording");
-    DestroyWindow(gone);
-    EXPECT_EQ(MessageBoxA(gone, "no owner", "x", MB_OK), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    EXPECT_EQ(winsim::messageBoxes().size(), 2u);
 }
 
 #endif  // WINSIM_ONLY

@@ -1,6 +1,7 @@
 // Timers: ticks on the simulated clock, coalesced, after every other message; replacing and killing; timers
 // that die with their window; threads blocked in GetMessageA woken by a tick; timer procedures.
 #include "support/clock_step.h"
+#include "support/other_program.h"
 #include "support/winsim_fixture.h"
 #include "test_message_support.h"
 
@@ -112,30 +113,34 @@ TEST_F(TimerTest, SettingAgainReplacesTheTimerAndKillingTakesItsTick) {
 #endif
 }
 
-#if WINSIM_ONLY  // the window of another program is made by winsim's control API
 TEST_F(TimerTest, TimersNeedALiveWindowOfTheProcessAndDieWithIt) {
     HWND hwnd = makeWindow("Recording");
     SetTimer(hwnd, 1, 100, nullptr);
     SetTimer(hwnd, 2, 100, nullptr);
-    winsim::advanceClock(100);
+    letTimePass(100);
     DestroyWindow(hwnd);
+#if WINSIM_ONLY  // counts the timers alive, which only winsim tells
     EXPECT_EQ(winsim::timerCount(), 0u);
+#endif
     EXPECT_EQ(next().message, static_cast<UINT>(WM_NULL));
+    EXPECT_EQ(SetTimer(hwnd, 1, 100, nullptr), 0u);
+    EXPECT_FALSE(KillTimer(hwnd, 1));
+
+    OtherProgram otherProgram;
+    HWND foreign = otherProgram.ansiWindow();
+    ASSERT_NE(foreign, nullptr);
+    EXPECT_EQ(SetTimer(foreign, 1, 100, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+TEST_F(TimerTest, ADestroyedWindowIsNoWindowToTimers) {
+    HWND hwnd = makeWindow("Recording");
+    DestroyWindow(hwnd);
     EXPECT_EQ(SetTimer(hwnd, 1, 100, nullptr), 0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
     EXPECT_FALSE(KillTimer(hwnd, 1));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-
-    HWND foreign = nullptr;
-    LoopThread otherProgram([&] {
-        winsim::setCurrentProcessId(2000);
-        registerClass("Foreign", recordingProc);
-        foreign = makeWindow("Foreign");
-    });
-    EXPECT_EQ(SetTimer(foreign, 1, 100, nullptr), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
-#endif
 
 TEST_F(TimerTest, AdvancingTheClockWakesAThreadBlockedInGetMessage) {
     // A window of another thread of this process: the timer may be set from here, its ticks go to that

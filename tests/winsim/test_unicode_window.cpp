@@ -2,6 +2,7 @@
 // form through SendMessageA, SendMessageW, DispatchMessageA and CallWindowProcA/W, on one thread and across
 // threads of two processes.
 #include "support/code_page.h"
+#include "support/other_program.h"
 #include "support/winsim_fixture.h"
 #include "winsim/test_message_support.h"
 
@@ -14,7 +15,9 @@
 namespace {
 
 using winsim_test::ansiOf;
+using winsim_test::kPeerAnsiTitle;
 using winsim_test::LoopThread;
+using winsim_test::OtherProgram;
 using winsim_test::wideOf;
 
 // What the recording procedures below received; texts as the procedure saw them.
@@ -222,7 +225,7 @@ TEST_F(UnicodeWindowTest, SubclassingThroughOneFormMakesTheWindowTakeThatForm) {
     EXPECT_TRUE(IsWindowUnicode(wideEdit));
 }
 
-#if WINSIM_ONLY  // the receiver is made another process by winsim's control API
+#if WINSIM_ONLY  // reads what the receiving procedure was handed, which another process cannot show
 TEST_F(UnicodeWindowTest, AcrossThreadsTheReceiverGetsACopyInItsOwnForm) {
     HWND wideWindow = nullptr;
     HWND ansiWindow = nullptr;
@@ -264,3 +267,36 @@ TEST_F(UnicodeWindowTest, AcrossThreadsTheReceiverGetsACopyInItsOwnForm) {
     EXPECT_EQ(last(WM_CHAR).wParam, static_cast<WPARAM>('?'));
 }
 #endif
+
+// The same through windows of another program, as far as Win32 shows them from outside: their text, read
+// with and without a message, and the character each procedure was handed (support/peer_windows.h).
+TEST_F(UnicodeWindowTest, AnotherProgramsWindowsTakeTextInTheirOwnForm) {
+    OtherProgram other;
+    HWND wideWindow = other.wideWindow();
+    HWND ansiWindow = other.ansiWindow();
+    ASSERT_NE(wideWindow, nullptr);
+    ASSERT_NE(ansiWindow, nullptr);
+    EXPECT_TRUE(IsWindowUnicode(wideWindow));
+    EXPECT_FALSE(IsWindowUnicode(ansiWindow)) << "an ANSI class stays ANSI, whichever form created it";
+    EXPECT_EQ(ansiTextOf(ansiWindow), ansiOf(kPeerAnsiTitle));
+
+    const std::wstring text = L"caf\u00e9";
+    EXPECT_EQ(SendMessageW(wideWindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())), TRUE);
+    EXPECT_EQ(ansiTextOf(wideWindow), ansiOf(text)) << "another process's title is read without a message";
+    WCHAR wide[4];
+    EXPECT_EQ(SendMessageW(wideWindow, WM_GETTEXT, 4, reinterpret_cast<LPARAM>(wide)), 3);
+    EXPECT_EQ(std::wstring(wide), L"caf");
+    SendMessageA(wideWindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("from ansi"));
+    EXPECT_EQ(wideTextOf(wideWindow), L"from ansi");
+    char ansi[5];
+    EXPECT_EQ(SendMessageA(wideWindow, WM_GETTEXT, sizeof(ansi), reinterpret_cast<LPARAM>(ansi)), 4);
+    EXPECT_STREQ(ansi, "from");
+    SendMessageW(wideWindow, WM_CHAR, 8, 0);
+    EXPECT_EQ(GetWindowLongPtrA(wideWindow, GWLP_USERDATA), 8);
+
+    SendMessageW(ansiWindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"to ansi \u00fc"));
+    EXPECT_EQ(wideTextOf(ansiWindow), wideOf(ansiOf(L"to ansi \u00fc")));
+    SendMessageW(ansiWindow, WM_CHAR, 0x263A, 0);
+    EXPECT_EQ(GetWindowLongPtrA(ansiWindow, GWLP_USERDATA),
+              static_cast<LONG_PTR>(static_cast<unsigned char>(ansiOf(L"\u263a").at(0))));
+}

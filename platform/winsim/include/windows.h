@@ -741,6 +741,12 @@ typedef struct {
 #define BS_DEFPUSHBUTTON 0x00000001L
 #define BS_TYPEMASK 0x0000000FL
 #define BN_CLICKED 0
+// An edit control's notifications. winsim models no keyboard focus, so its edit controls send no focus
+// notifications; they send EN_UPDATE and EN_CHANGE when WM_SETTEXT changes their text.
+#define EN_SETFOCUS 0x0100
+#define EN_KILLFOCUS 0x0200
+#define EN_CHANGE 0x0300
+#define EN_UPDATE 0x0400
 
 #define WM_SYSCHAR 0x0106
 #define DM_GETDEFID (WM_USER + 0)

@@ -27,6 +27,19 @@ LRESULT CALLBACK systemControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
+// An edit field tells its parent that its text changed, as the user or a WM_SETTEXT changes it: EN_UPDATE
+// before it would show the new text, EN_CHANGE after.
+LRESULT CALLBACK editControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = DefWindowProcA(hwnd, msg, wParam, lParam);
+    HWND parent = reinterpret_cast<HWND>(GetWindowLongPtrA(hwnd, GWLP_HWNDPARENT));
+    if (msg == WM_SETTEXT && result && parent != nullptr && (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD)) {
+        const WORD id = static_cast<WORD>(GetDlgCtrlID(hwnd));
+        SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, EN_UPDATE), reinterpret_cast<LPARAM>(hwnd));
+        SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, EN_CHANGE), reinterpret_cast<LPARAM>(hwnd));
+    }
+    return result;
+}
+
 // The predefined control classes that plain Win32 code creates without registering them (an edit field as
 // the child of a main window, the controls of a dialog). They keep their text as DefWindowProcA does.
 // Simplification: none of them draws or takes input.
@@ -36,7 +49,7 @@ void addSystemClasses(WindowState& s) {
         auto c = std::make_shared<WindowClass>();
         c->name = name;
         c->atom = atom;
-        c->proc = systemControlProc;
+        c->proc = atom == 0x81 ? editControlProc : systemControlProc;
         s.classes[{0, foldCase(name)}] = std::move(c);
     }
 }

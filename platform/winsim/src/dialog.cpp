@@ -486,10 +486,10 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     {
         Lock lock(bigLock());
         dialog->running = false;
-        // A dialog keeps its default button's id where EndDialog puts the result, so one that WM_QUIT
-        // ended before EndDialog answers that id.
+        // A dialog keeps IDOK, then its default button's id, where EndDialog puts the result, so one that
+        // WM_QUIT ended before EndDialog answers that.
         if (end == LoopEnd::Quit && !dialog->ended) {
-            result = dialog->hasDefault ? dialog->defaultId : 0;
+            result = dialog->hasDefault ? dialog->defaultId : IDOK;
         } else if (end != LoopEnd::WindowGone) {
             result = dialog->result;
         }

@@ -272,7 +272,8 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
 }
 
 // The box runs its own message loop, as a real one does, until the answer comes (see winsim/control.h).
-// Simplification: WM_QUIT ends it with IDCANCEL whatever its buttons.
+// WM_QUIT ends it with IDOK whatever its buttons: the box is a dialog that keeps IDOK in its result's place
+// until a button ends it.
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     auto box = std::make_shared<Box>();
     Clock::time_point deadline;
@@ -301,7 +302,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
 
     Lock lock(bigLock());
     box->record.open = false;
-    box->record.result = end == ModalEnd::Answered ? box->answer : IDCANCEL;
+    box->record.result = end == ModalEnd::Answered ? box->answer : end == ModalEnd::Quit ? IDOK : IDCANCEL;
     box->record.timedOut = end == ModalEnd::TimedOut;
     stateChanged().notify_all();
     return box->record.result;

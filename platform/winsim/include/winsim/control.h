@@ -229,8 +229,8 @@ std::vector<HWND> foregroundRequests();
 // messages are handled meanwhile), until it gets an answer: a scripted one, which it takes as it opens and
 // delivers like the user's click (after the sent and posted messages already waiting, before timer ticks),
 // or one given by answerMessageBox from another thread. Unanswered, it returns IDCANCEL after the time-out
-// (10000 ms of real time until changed or reset) and counts as timed out. WM_QUIT closes it with IDCANCEL
-// and is posted again for the outer loop, as modal loops do.
+// (10000 ms of real time until changed or reset) and counts as timed out. WM_QUIT closes it with IDOK,
+// whatever its buttons, and is posted again for the outer loop, as modal loops do.
 struct MessageBoxCall {
     HWND owner = nullptr;
     std::string text;

@@ -81,6 +81,9 @@ wine_env_start() {
     timeout 60 "$WINESERVER" -w
     # A crashing program ends (and fails) instead of waiting in the crash dialog.
     timeout 60 "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # No window manager runs on the private display: a managed window that is shown or hidden waits 2 s
+    # for one ("wait_for_withdrawn_state ... wait timed out") before going on.
+    timeout 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 }
 
 wine_env_stop() {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 
 namespace winsim_test {
@@ -63,6 +64,17 @@ class ChildProcess {
             if (owner == process_.dwProcessId) return w;
         }
         return nullptr;
+    }
+
+    // That window once it is up: waits up to `milliseconds`, and no longer once the program has ended.
+    // Null when it never came.
+    HWND waitForWindow(const char* className, DWORD milliseconds = 10000) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        for (;;) {
+            if (HWND window = windowOf(className)) return window;
+            if (std::chrono::steady_clock::now() > end || ended()) return nullptr;
+            Sleep(5);
+        }
     }
 
   private:

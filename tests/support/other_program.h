@@ -14,8 +14,6 @@
 
 #ifdef _WIN32
 #include "support/child_process.h"
-
-#include <chrono>
 #else
 #include <winsim/control.h>
 
@@ -40,18 +38,11 @@ class OtherProgram {
 #ifdef _WIN32
     void start() {
         if (!process_.started()) return;
-        // Its windows, once both are up (bounded).
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (wide_ == nullptr || ansi_ == nullptr) {
-            wide_ = process_.windowOf(kPeerWideClass);
-            ansi_ = process_.windowOf(kPeerAnsiClass);
-            if (wide_ != nullptr && ansi_ != nullptr) break;
-            if (std::chrono::steady_clock::now() > end || process_.ended()) {
-                ADD_FAILURE() << "the other program's windows did not come up";
-                wide_ = ansi_ = nullptr;
-                return;
-            }
-            Sleep(5);
+        wide_ = process_.waitForWindow(kPeerWideClass);
+        ansi_ = wide_ != nullptr ? process_.waitForWindow(kPeerAnsiClass) : nullptr;
+        if (wide_ == nullptr || ansi_ == nullptr) {
+            ADD_FAILURE() << "the other program's windows did not come up";
+            wide_ = ansi_ = nullptr;
         }
     }
 

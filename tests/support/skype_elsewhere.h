@@ -9,8 +9,6 @@
 
 #ifdef _WIN32
 #include "support/child_process.h"
-
-#include <chrono>
 #else
 #include "skype/skype_process.h"
 #endif
@@ -21,15 +19,9 @@ class SkypeElsewhere {
   public:
 #ifdef _WIN32
     SkypeElsewhere() {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (process_.started() && process_.windowOf("SkypeStandInApiWindow") == nullptr) {
-            if (std::chrono::steady_clock::now() > end || process_.ended()) {
-                ADD_FAILURE() << "the Skype stand-in's windows did not come up";
-                return;
-            }
-            Sleep(5);
-        }
-        running_ = process_.started();
+        if (!process_.started()) return;
+        running_ = process_.waitForWindow("SkypeStandInApiWindow") != nullptr;
+        if (!running_) ADD_FAILURE() << "the Skype stand-in's windows did not come up";
     }
 #else
     SkypeElsewhere() {

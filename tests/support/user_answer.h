@@ -163,6 +163,13 @@ inline bool answerMenu(HWND menuWindow, UINT command) {
 }
 
 }  // namespace user_detail
+#else
+// The same answer in winsim's terms.
+inline winsim::DialogInput winsimInput(DialogAnswer answer) {
+    using Kind = winsim::DialogInput::Kind;
+    const Kind kinds[] = {Kind::Button, Kind::Enter, Kind::Escape, Kind::Close};
+    return {kinds[static_cast<int>(answer.kind)], answer.controlId};
+}
 #endif
 
 // Waits (bounded) until the thread has a dialog open, for a test whose other thread looks at it before
@@ -182,9 +189,7 @@ inline bool answerDialog(HWND dialog, DialogAnswer answer) {
 #ifdef _WIN32
     return user_detail::answerDialog(dialog, answer);
 #else
-    using Kind = winsim::DialogInput::Kind;
-    const Kind kinds[] = {Kind::Button, Kind::Enter, Kind::Escape, Kind::Close};
-    return winsim::sendDialogInput(dialog, {kinds[static_cast<int>(answer.kind)], answer.controlId});
+    return winsim::sendDialogInput(dialog, winsimInput(answer));
 #endif
 }
 
@@ -250,9 +255,7 @@ class NextAnswers {
 #ifdef _WIN32
         add({Kind::Dialog, answer, 0});
 #else
-        using K = winsim::DialogInput::Kind;
-        const K kinds[] = {K::Button, K::Enter, K::Escape, K::Close};
-        winsim::scriptDialogInput({kinds[static_cast<int>(answer.kind)], answer.controlId});
+        winsim::scriptDialogInput(winsimInput(answer));
 #endif
     }
     void messageBox(int answer) {
